@@ -1,0 +1,17 @@
+#!/bin/sh
+# Runs a command inside a virtual X display with a warm wineserver for the
+# given prefix, so Wine programs neither start their own server per process
+# nor lack a display. Usage: with-display.sh <wineprefix> command [args...]
+set -eu
+prefix="$1"; shift
+export WINEPREFIX="$prefix"
+mkdir -p "$prefix"
+# A server started without a display stays display-less: end it first.
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+exec xvfb-run -a -s '-screen 0 1024x768x24' sh -c '
+    /usr/lib/wine/wineserver -p
+    status=0
+    "$@" || status=$?
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    exit $status' run "$@"

@@ -1,0 +1,118 @@
+#include "component/connection_point.h"
+
+#include <olectl.h>
+
+#include "component/type_library.h"
+
+namespace zx {
+
+STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = (riid == IID_IUnknown || riid == IID_IConnectionPoint) ? static_cast<IConnectionPoint*>(this) : nullptr;
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
+    if (!iid) return E_POINTER;
+    *iid = events_;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
+    if (!container) return E_POINTER;
+    container_->AddRef();
+    *container = container_;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!cookie) return E_POINTER;
+    *cookie = 0;
+    if (!sink) return E_POINTER;
+    ComPtr<IDispatch> events;
+    if (FAILED(sink->QueryInterface(events_, reinterpret_cast<void**>(events.GetAddressOf())))) return CONNECT_E_CANNOTCONNECT;
+    DWORD issued = nextCookie_++;
+    sinks_.emplace_back(issued, std::move(events));
+    *cookie = issued;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
+    for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+        if (it->first == cookie) {
+            ComPtr<IDispatch> released = std::move(it->second);
+            sinks_.erase(it);
+            return S_OK;  // `released` goes after the list is consistent
+        }
+    }
+    return CONNECT_E_NOCONNECTION;
+}
+
+STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
+    if (connections) *connections = nullptr;
+    return E_NOTIMPL;
+}
+
+std::vector<ComPtr<IDispatch>> ConnectionPoint::Sinks() const {
+    std::vector<ComPtr<IDispatch>> copy;
+    copy.reserve(sinks_.size());
+    for (const auto& entry : sinks_) copy.push_back(entry.second);
+    return copy;
+}
+
+void ConnectionPoint::Fire(DISPID event, VARIANT* reversedArgs, UINT count) const {
+    for (const ComPtr<IDispatch>& sink : Sinks()) {
+        DISPPARAMS params{reversedArgs, nullptr, count, 0};
+        VARIANT result;
+        VariantInit(&result);
+        EXCEPINFO exception{};
+        UINT argError = 0;
+        sink->Invoke(event, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &exception, &argError);
+        VariantClear(&result);
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+    }
+}
+
+void* EventSource::QueryEventSource(REFIID riid) {
+    if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+    if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2) return static_cast<IProvideClassInfo2*>(this);
+    return nullptr;
+}
+
+STDMETHODIMP EventSource::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    if (points) *points = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    if (riid != point_.Events()) return CONNECT_E_NOCONNECTION;
+    point_.AddRef();
+    *point = &point_;
+    return S_OK;
+}
+
+STDMETHODIMP EventSource::GetClassInfo(ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = TypeInfoOf(coclass_);
+    if (!*info) return TYPE_E_CANTLOADLIBRARY;
+    (*info)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP EventSource::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        *guid = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *guid = point_.Events();
+    return S_OK;
+}
+
+}  // namespace zx

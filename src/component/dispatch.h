@@ -1,0 +1,17 @@
+#pragma once
+// IDispatch for the component's dual interfaces, driven by the type library.
+//
+// ITypeInfo::Invoke cannot serve these interfaces as clients use them (it
+// refuses records, rejects script variables passed to typed by-reference
+// parameters and accepts surplus arguments), so calls are dispatched here:
+// the member is chosen from its FUNCDESC, every argument is converted to the
+// parameter's type, and the vtable entry is called with DispCallFunc.
+#include <windows.h>
+#include <oaidl.h>
+
+namespace zx {
+
+HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags,
+                         DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argError);
+
+}  // namespace zx

@@ -1,0 +1,37 @@
+// The DLL's exported entry points and its loader notifications.
+#include <windows.h>
+#include <olectl.h>
+
+#include "component/class_factory.h"
+#include "component/module.h"
+#include "component/registration.h"
+#include "service/apartment.h"
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    switch (reason) {
+    case DLL_THREAD_DETACH:
+        zx::DiscardApartment();
+        break;
+    case DLL_PROCESS_DETACH:
+        // At process end the client's objects may already be gone: release
+        // nothing then. On FreeLibrary nothing of ours is alive anyway.
+        if (reserved) zx::AbandonApartments();
+        else zx::DiscardApartment();
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) { return zx::GetClassFactory(clsid, riid, out); }
+
+STDAPI DllCanUnloadNow() { return zx::CanUnload() ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() { return zx::RegisterComponent(); }
+
+STDAPI DllUnregisterServer() { return zx::UnregisterComponent(); }
+
+}

@@ -1,0 +1,34 @@
+#include "component/module.h"
+
+#include <atomic>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace zx {
+namespace {
+std::atomic<long> g_objects{0};
+std::atomic<long> g_locks{0};
+}  // namespace
+
+void ObjectCreated() { ++g_objects; }
+void ObjectDestroyed() { --g_objects; }
+void LockModule(bool lock) { lock ? ++g_locks : --g_locks; }
+long LiveObjectCount() { return g_objects.load(); }
+bool CanUnload() { return g_objects.load() == 0 && g_locks.load() == 0; }
+
+HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
+
+std::wstring ThisModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace zx

@@ -1,0 +1,23 @@
+// Copying and clearing the AdditionalArguStru record: every copy owns its
+// own string.
+#include "component/owned.h"
+
+namespace zx {
+
+void CopyRecord(const AdditionalArguStru& from, AdditionalArguStru& to) {
+    if (&from == &to) return;
+    BSTR comments = Bstr::Copy(from.sComments);
+    if (from.sComments && !comments) throw std::bad_alloc();
+    SysFreeString(to.sComments);
+    to.lLParam = from.lLParam;
+    to.lMParam = from.lMParam;
+    to.lHParam = from.lHParam;
+    to.sComments = comments;
+}
+
+void ClearRecord(AdditionalArguStru& record) {
+    SysFreeString(record.sComments);
+    record = AdditionalArguStru{};
+}
+
+}  // namespace zx

@@ -1,0 +1,49 @@
+// The real platform: the local clock, window timers and message boxes.
+#include "platform/platform.h"
+
+namespace zx {
+namespace {
+
+// The caption the component's message boxes show: they set no title of their
+// own, so the component's product name appears.
+constexpr wchar_t kMessageBoxCaption[] = L"Zentrix";
+
+class Win32Platform final : public Platform {
+public:
+    float SecondsSinceMidnight() override {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        double seconds = now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
+        return static_cast<float>(seconds);
+    }
+    uint32_t TickCount() override { return GetTickCount(); }
+    UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) override {
+        return ::SetTimer(window, id, milliseconds, procedure);
+    }
+    BOOL KillTimer(HWND window, UINT_PTR id) override { return ::KillTimer(window, id); }
+    void MessageBox(const std::wstring& text) override {
+        ::MessageBoxW(GetActiveWindow(), text.c_str(), kMessageBoxCaption, MB_OK);
+    }
+    void DispatchPendingMessages() override {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+};
+
+Win32Platform g_win32;
+Platform* g_current = &g_win32;
+
+}  // namespace
+
+Platform& CurrentPlatform() { return *g_current; }
+
+Platform* SetPlatformForTesting(Platform* platform) {
+    Platform* previous = g_current;
+    g_current = platform ? platform : &g_win32;
+    return previous;
+}
+
+}  // namespace zx

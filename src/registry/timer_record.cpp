@@ -1,0 +1,112 @@
+#include "registry/timer_record.h"
+
+namespace zx {
+namespace {
+
+template <class T>
+HRESULT Read(T* out, const T& value) {
+    if (!out) return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
+HRESULT ReadObject(IDispatch** out, const ComPtr<IDispatch>& value) {
+    if (!out) return E_POINTER;
+    *out = ComPtr<IDispatch>(value).Detach();
+    return S_OK;
+}
+
+HRESULT ReadString(BSTR* out, const Bstr& value) {
+    if (!out) return E_POINTER;
+    *out = value.Get() ? Bstr::Copy(value.Get()) : SysAllocString(L"");
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT WriteString(Bstr& field, BSTR value) {
+    BSTR copy = Bstr::Copy(value);
+    if (value && !copy) return E_OUTOFMEMORY;
+    *field.Put() = copy;
+    return S_OK;
+}
+
+}  // namespace
+
+ComPtr<TimerRecord> TimerRecord::Create() { return MakeObject<TimerRecord>(); }
+
+STDMETHODIMP TimerRecord::get_TimerObj(IDispatch** ret) { return ReadObject(ret, timerObj_); }
+STDMETHODIMP TimerRecord::putref_TimerObj(IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::get_hWnd(LONG* ret) { return Read(ret, hWnd_); }
+STDMETHODIMP TimerRecord::put_hWnd(LONG value) {
+    hWnd_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_Percent(SHORT*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::get_IncreasingBalanceTime(LONG*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::get_Status(TimerStatusTypeTimeConstants* ret) {
+    return Read(ret, static_cast<TimerStatusTypeTimeConstants>(status_));
+}
+STDMETHODIMP TimerRecord::put_Status(TimerStatusTypeTimeConstants value) {
+    status_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_Owner(BSTR* ret) { return ReadString(ret, owner_); }
+STDMETHODIMP TimerRecord::put_Owner(BSTR value) { return WriteString(owner_, value); }
+STDMETHODIMP TimerRecord::get_ProgressBarObject(IDispatch** ret) { return ReadObject(ret, progressBar_); }
+STDMETHODIMP TimerRecord::putref_ProgressBarObject(IDispatch* value) {
+    ComPtr<IDispatch> previous = std::exchange(progressBar_, value);
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_TimerId(LONG* ret) { return Read(ret, timerId_); }
+STDMETHODIMP TimerRecord::put_TimerId(LONG value) {
+    timerId_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_StartTime(LONG* ret) { return Read(ret, startTime_); }
+STDMETHODIMP TimerRecord::put_StartTime(LONG value) {
+    startTime_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_TimeUnits(BSTR* ret) { return ReadString(ret, timeUnits_); }
+STDMETHODIMP TimerRecord::put_TimeUnits(BSTR value) { return WriteString(timeUnits_, value); }
+STDMETHODIMP TimerRecord::get_ElapseTime(LONG* ret) { return Read(ret, elapseTime_); }
+STDMETHODIMP TimerRecord::put_ElapseTime(LONG value) {
+    elapseTime_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_Repeat(VARIANT_BOOL* ret) {
+    return Read(ret, repeat_ ? VARIANT_TRUE : VARIANT_FALSE);
+}
+STDMETHODIMP TimerRecord::put_Repeat(VARIANT_BOOL value) {
+    repeat_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_BalanceTime(float*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::put_BalanceTime(float value) {
+    balanceTime_ = value;
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::get_AdditionalArgu(AdditionalArguStru* ret) {
+    if (!ret) return E_POINTER;
+    *ret = AdditionalArguStru{};
+    try {
+        CopyRecord(additionalArgu_.Get(), *ret);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::put_AdditionalArgu(AdditionalArguStru* value) {
+    if (!value) return E_POINTER;
+    try {
+        CopyRecord(*value, additionalArgu_.Get());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+STDMETHODIMP TimerRecord::ShowProgressBar(IDispatch**, IDispatch**, VARIANT* ret) {
+    if (ret) VariantInit(ret);
+    return E_NOTIMPL;
+}
+
+}  // namespace zx

@@ -1,0 +1,58 @@
+#pragma once
+// clsVxTimeTimerItemA: one registered timer and its stored properties.
+#include "component/com_object.h"
+#include "component/owned.h"
+
+namespace zx {
+
+class TimerRecord final : public AutomationObject<_clsVxTimeTimerItemA> {
+public:
+    static ComPtr<TimerRecord> Create();
+
+    STDMETHODIMP get_TimerObj(IDispatch** ret) override;
+    STDMETHODIMP putref_TimerObj(IDispatch* value) override;
+    STDMETHODIMP get_hWnd(LONG* ret) override;
+    STDMETHODIMP put_hWnd(LONG value) override;
+    STDMETHODIMP get_Percent(SHORT* ret) override;
+    STDMETHODIMP get_IncreasingBalanceTime(LONG* ret) override;
+    STDMETHODIMP get_Status(TimerStatusTypeTimeConstants* ret) override;
+    STDMETHODIMP put_Status(TimerStatusTypeTimeConstants value) override;
+    STDMETHODIMP get_Owner(BSTR* ret) override;
+    STDMETHODIMP put_Owner(BSTR value) override;
+    STDMETHODIMP get_ProgressBarObject(IDispatch** ret) override;
+    STDMETHODIMP putref_ProgressBarObject(IDispatch* value) override;
+    STDMETHODIMP get_TimerId(LONG* ret) override;
+    STDMETHODIMP put_TimerId(LONG value) override;
+    STDMETHODIMP get_StartTime(LONG* ret) override;
+    STDMETHODIMP put_StartTime(LONG value) override;
+    STDMETHODIMP get_TimeUnits(BSTR* ret) override;
+    STDMETHODIMP put_TimeUnits(BSTR value) override;
+    STDMETHODIMP get_ElapseTime(LONG* ret) override;
+    STDMETHODIMP put_ElapseTime(LONG value) override;
+    STDMETHODIMP get_Repeat(VARIANT_BOOL* ret) override;
+    STDMETHODIMP put_Repeat(VARIANT_BOOL value) override;
+    STDMETHODIMP get_BalanceTime(float* ret) override;
+    STDMETHODIMP put_BalanceTime(float value) override;
+    STDMETHODIMP get_AdditionalArgu(AdditionalArguStru* ret) override;
+    STDMETHODIMP put_AdditionalArgu(AdditionalArguStru* value) override;
+    STDMETHODIMP ShowProgressBar(IDispatch** OPBar, IDispatch** OTimer, VARIANT* ret) override;
+
+private:
+    TimerRecord() = default;
+    template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
+
+    LONG hWnd_ = 0;
+    LONG timerId_ = 0;
+    LONG elapseTime_ = 0;
+    LONG startTime_ = 0;
+    LONG repeat_ = 0;  // a Boolean held in 32 bits; any non-zero value reads as True
+    LONG status_ = 0;
+    float balanceTime_ = 0;  // what a client wrote; reads compute afresh
+    Bstr timeUnits_;
+    ComPtr<IDispatch> progressBar_;
+    Bstr owner_;
+    OwnedRecord additionalArgu_;
+    ComPtr<IDispatch> timerObj_;
+};
+
+}  // namespace zx

@@ -1,0 +1,26 @@
+#pragma once
+// clsVxTimeTimerGroupA: a window handle and its timer collection, both plain
+// stored values.
+#include "component/com_object.h"
+#include "component/owned.h"
+
+namespace zx {
+
+class WindowGroup final : public AutomationObject<_clsVxTimeTimerGroupA> {
+public:
+    static ComPtr<_clsVxTimeTimerGroupA> Create();
+
+    STDMETHODIMP get_hWnd(LONG* ret) override;
+    STDMETHODIMP put_hWnd(LONG value) override;
+    STDMETHODIMP get_TimerItems(_clsVxTimeTimerItemsA** ret) override;
+    STDMETHODIMP putref_TimerItems(_clsVxTimeTimerItemsA* value) override;
+
+private:
+    WindowGroup() = default;
+    template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
+
+    LONG hWnd_ = 0;
+    ComPtr<_clsVxTimeTimerItemsA> timerItems_;
+};
+
+}  // namespace zx

@@ -1,0 +1,36 @@
+#pragma once
+// The module-level state of one apartment (client thread). Every object
+// works on the state of the thread it runs on; the state is created on the
+// thread's first use and discarded with the thread.
+#include "component/owned.h"
+
+namespace zx {
+
+class TimerService;
+
+struct ApartmentState {
+    ComPtr<TimerService> gTimerMain;              // the registered service object
+    ComPtr<_clsVxTimeTimerGroupsA> gTimerGroups;  // the registry
+    LONG gCurrentHwnd = 0;                        // the window handle timer addition uses
+    LONG gDialogHwnd = 0;                         // the monitor window's filter
+    OwnedRecord gLastAdditionalArgu;              // the record of the timer armed last
+    ComPtr<IDispatch> gBuddyObjectGlobal;         // the information class's free slot
+};
+
+// The calling thread's state, created on first use.
+ApartmentState& Apartment();
+// The calling thread's state if it has one (end steps use this, so that an
+// object released while its thread's state is discarded creates none).
+ApartmentState* ExistingApartment();
+// Discards the calling thread's state: its references are released after the
+// state is detached from the thread.
+void DiscardApartment();
+// Forgets every thread's state without releasing anything (process end).
+void AbandonApartments();
+
+// gTimerGroups, storing a new empty collection first if it is empty.
+ComPtr<_clsVxTimeTimerGroupsA> TimerGroups();
+// gTimerMain, creating a service object first if it is empty.
+ComPtr<TimerService> TimerMain();
+
+}  // namespace zx

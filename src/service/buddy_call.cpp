@@ -1,0 +1,111 @@
+#include "service/buddy_call.h"
+
+#include <dispex.h>
+
+#include "component/record_object.h"
+#include "component/type_library.h"
+
+namespace zx {
+namespace {
+
+// Typed references, as compiled clients expect them.
+HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* elapseTime,
+                  AdditionalArguStru* record, VARIANT_BOOL* cancel) {
+    VARIANT args[5];
+    UINT count = cancel ? 5 : 4;
+    VARIANT* next = args;
+    if (cancel) {
+        next->vt = VT_BOOL | VT_BYREF;
+        next->pboolVal = cancel;
+        ++next;
+    }
+    next->vt = VT_RECORD | VT_BYREF;
+    next->pvRecord = record;
+    next->pRecInfo = AdditionalArguRecordInfo();
+    ++next;
+    next->vt = VT_I4 | VT_BYREF;
+    next->plVal = elapseTime;
+    ++next;
+    next->vt = VT_I4 | VT_BYREF;
+    next->plVal = timerId;
+    ++next;
+    next->vt = VT_I4 | VT_BYREF;
+    next->plVal = hWnd;
+    DISPPARAMS params{args, nullptr, count, 0};
+    Variant result;
+    EXCEPINFO exception{};
+    HRESULT hr = buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception,
+                               nullptr);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    return hr;
+}
+
+// VARIANT references, the only by-reference arguments script engines take.
+void CallWithVariants(IDispatch* buddy, IDispatchEx* script, DISPID id, LONG* hWnd, LONG* timerId, LONG* elapseTime,
+                      AdditionalArguStru* record, VARIANT_BOOL* cancel) {
+    Variant values[5];
+    values[0]->vt = VT_I4, values[0]->lVal = *hWnd;
+    values[1]->vt = VT_I4, values[1]->lVal = *timerId;
+    values[2]->vt = VT_I4, values[2]->lVal = *elapseTime;
+    ComPtr<IDispatch> fields = MakeRecordObject(*record);
+    values[3]->vt = VT_DISPATCH, values[3]->pdispVal = ComPtr<IDispatch>(fields).Detach();
+    if (cancel) values[4]->vt = VT_BOOL, values[4]->boolVal = *cancel;
+    UINT count = cancel ? 5 : 4;
+    VARIANT args[5];
+    for (UINT i = 0; i < count; ++i) {
+        args[count - 1 - i].vt = VT_VARIANT | VT_BYREF;
+        args[count - 1 - i].pvarVal = values[i].Get();
+    }
+    DISPPARAMS params{args, nullptr, count, 0};
+    Variant result;
+    EXCEPINFO exception{};
+    if (script)
+        script->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception, nullptr);
+    else
+        buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception, nullptr);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+
+    // Whatever the handler left, even if it failed afterwards, comes back.
+    auto readBack = [](Variant& value, VARTYPE type, auto* target) {
+        Variant converted;
+        if (SUCCEEDED(VariantChangeType(converted.Get(), value.Get(), 0, type))) *target = converted->lVal;
+    };
+    readBack(values[0], VT_I4, hWnd);
+    readBack(values[1], VT_I4, timerId);
+    if (values[3]->vt == VT_DISPATCH && values[3]->pdispVal) ReadRecordFields(values[3]->pdispVal, *record);
+    if (cancel) {
+        Variant converted;
+        if (SUCCEEDED(VariantChangeType(converted.Get(), values[4].Get(), 0, VT_BOOL))) *cancel = converted->boolVal;
+    }
+}
+
+}  // namespace
+
+void CallBuddy(IDispatch* buddy, const wchar_t* method, LONG* hWnd, LONG* timerId, LONG elapseTime,
+               AdditionalArguStru* record, VARIANT_BOOL* cancel) noexcept {
+    try {
+        ComPtr<IDispatchEx> script;
+        buddy->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(script.GetAddressOf()));
+        DISPID id = DISPID_UNKNOWN;
+        Bstr name(method);
+        if (script) {
+            if (FAILED(script->GetDispID(name.Get(), fdexNameCaseInsensitive, &id))) return;
+            CallWithVariants(buddy, script.Get(), id, hWnd, timerId, &elapseTime, record, cancel);
+            return;
+        }
+        LPOLESTR names[] = {name.Get()};
+        if (FAILED(buddy->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return;
+        HRESULT hr = CallTyped(buddy, id, hWnd, timerId, &elapseTime, record, cancel);
+        // An object that takes only VARIANT references refuses typed ones
+        // before its method runs.
+        if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_BADVARTYPE || hr == E_NOTIMPL)
+            CallWithVariants(buddy, nullptr, id, hWnd, timerId, &elapseTime, record, cancel);
+    } catch (...) {
+    }
+}
+
+}  // namespace zx

@@ -1,0 +1,43 @@
+#pragma once
+// clsVxTimeTimerMainA: the service object clients hold with events. The
+// apartment's registered one (gTimerMain) delivers every notification.
+#include "component/com_object.h"
+#include "component/connection_point.h"
+#include "component/owned.h"
+
+namespace zx {
+
+class TimerService final
+    : public AutomationObject<_clsVxTimeTimerMainA, EventSourceOf<&DIID___clsVxTimeTimerMainA, &CLSID_clsVxTimeTimerMainA>> {
+public:
+    // Creates a service object and runs its creation step: it becomes the
+    // apartment's gTimerMain over a fresh, empty registry.
+    static ComPtr<TimerService> Create();
+
+    STDMETHODIMP get_BuddyObject(IDispatch** ret) override;
+    STDMETHODIMP putref_BuddyObject(IDispatch* value) override;
+    STDMETHODIMP get_TimerGroups(_clsVxTimeTimerGroupsA** ret) override;
+    STDMETHODIMP putref_TimerGroups(_clsVxTimeTimerGroupsA* value) override;
+    STDMETHODIMP TimerStop(LONG* lHwnd, LONG* lTimerId) override;
+    STDMETHODIMP TimerStart(LONG* lHwnd, LONG* lTimerId) override;
+    STDMETHODIMP ShowTimerDialog(LONG* hWnd, VARIANT* ret) override;
+    STDMETHODIMP GetPercentage(LONG* lHwnd, LONG* lTimerId, LONG* ret) override;
+    STDMETHODIMP ResetTimer(LONG* lHwnd, LONG* lTimerId, LONG* ret) override;
+
+    // Notifications: to the buddy's named methods when BuddyObject is set,
+    // otherwise to the connected sinks. Changes to by-reference arguments
+    // reach the caller; every failure is ignored.
+    void RaiseTimerStart(LONG* hWnd, LONG* timerId, LONG elapseTime, AdditionalArguStru* record,
+                         VARIANT_BOOL* cancel) noexcept;
+    void RaiseTimerElapse(LONG* hWnd, LONG* timerId, LONG elapseTime, AdditionalArguStru* record) noexcept;
+
+private:
+    TimerService() = default;
+    ~TimerService() override;
+    template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
+    void* QueryExtra(REFIID riid) override { return QueryEventSource(riid); }
+
+    ComPtr<IDispatch> buddy_;
+};
+
+}  // namespace zx

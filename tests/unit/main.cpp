@@ -1,0 +1,11 @@
+// Unit tests run in a single-threaded apartment, as the component's clients do.
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    CoInitialize(nullptr);
+    int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}
