@@ -73,17 +73,17 @@ public:
         VARIANT* args = params->rgvarg;
         UINT n = params->cArgs;
         LONG hwnd = *args[n - 1].plVal, timerId = *args[n - 2].plVal, elapse = args[n - 3].lVal;
-        auto* record = static_cast<const LONG*>(args[n - 4].pvRecord);
+        LONG lParam = *static_cast<const LONG*>(args[n - 4].pvRecord);  // the record's first field
         if (id == 1) {
             std::printf("OnTimerStart   hWnd=%ld TimerId=%ld ElapseTime=%ld lLParam=%ld\n", hwnd, timerId, elapse,
-                        record[0]);
+                        lParam);
             if (timerId == 3) {
                 *args[0].pboolVal = VARIANT_TRUE;
                 std::printf("               -> cancelled timer 3\n");
             }
         } else if (id == 2) {
             std::printf("OnTimerElapse  hWnd=%ld TimerId=%ld tick=%ld lLParam=%ld\n", hwnd, timerId, elapse,
-                        record[0]);
+                        lParam);
         }
         std::fflush(stdout);
         return S_OK;
@@ -150,10 +150,14 @@ int main() {
         library->Release();
     }
     auto addTimer = [&](LONG id, LONG interval, LONG units, bool repeat) {
-        LONG record[4] = {id * 100, 0, 0, 0};
+        // The layout of AdditionalArguStru.
+        struct {
+            LONG lLParam, lMParam, lHParam;
+            BSTR sComments;
+        } record{id * 100, 0, 0, nullptr};
         VARIANT recordArg;
         recordArg.vt = VT_RECORD | VT_BYREF;
-        recordArg.pvRecord = record;
+        recordArg.pvRecord = &record;
         recordArg.pRecInfo = recordInfo;
         VARIANT repeatArg;
         repeatArg.vt = VT_BOOL;

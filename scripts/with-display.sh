@@ -5,12 +5,16 @@
 set -eu
 prefix="$1"; shift
 export WINEPREFIX="$prefix"
+export ZENTRIX_WINE_RUN="$(cd "$(dirname "$0")/.." && pwd)/cmake/wine-run.sh"
 mkdir -p "$prefix"
 # A server started without a display stays display-less: end it first.
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 exec xvfb-run -a -s '-screen 0 1024x768x24' sh -c '
     /usr/lib/wine/wineserver -p
+    # Wine starts its background services with the first program; started
+    # here, they do not hold the test programs output pipes open.
+    "$ZENTRIX_WINE_RUN" "$WINEPREFIX" /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
     status=0
     "$@" || status=$?
     /usr/lib/wine/wineserver -k 2>/dev/null || true

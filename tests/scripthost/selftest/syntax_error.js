@@ -1,0 +1,3 @@
+// A syntax error: nothing runs.
+WScript.Echo("before");
+var = ;
