@@ -1,5 +1,7 @@
 // Copying and clearing the AdditionalArguStru record: every copy owns its
 // own string.
+#include <cstddef>
+
 #include "component/owned.h"
 
 namespace zx {
@@ -21,3 +23,7 @@ void ClearRecord(AdditionalArguStru& record) {
 }
 
 }  // namespace zx
+
+// The record's published layout on 32-bit Windows: 16 bytes, alignment 4.
+static_assert(sizeof(void*) != 4 || (sizeof(AdditionalArguStru) == 16 && alignof(AdditionalArguStru) == 4));
+static_assert(offsetof(AdditionalArguStru, lHParam) == 8);

@@ -250,7 +250,7 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
+    LONG refs_ = 0;  // the first owner is the ComPtr that creates it
     IID iid_;
     ComPtr<ITypeInfo> events_;
     std::wstring prefix_;
@@ -416,8 +416,8 @@ private:
         hr = obj->QueryInterface(IID_PPV_ARGS(&container));
         if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(iid, &point);
         if (FAILED(hr)) return raise(ei, hr, L"ConnectObject: the object has no connection point for its events");
-        ComPtr<IDispatch> sink;
-        sink.Attach(new EventSink(iid, events, prefix));
+        // (mingw's ComPtr::Attach adds a reference, so it is not used.)
+        ComPtr<IDispatch> sink(new EventSink(iid, events, prefix));
         Connection c{nullptr, point, 0};
         obj->QueryInterface(IID_PPV_ARGS(&c.identity));
         if (FAILED(hr = point->Advise(sink.Get(), &c.cookie))) return raise(ei, hr, L"ConnectObject: Advise failed");

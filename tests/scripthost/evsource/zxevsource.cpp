@@ -218,7 +218,7 @@ private:
         }
     }
 
-    LONG refs_ = 1;
+    LONG refs_ = 0;  // the first owner is the ComPtr that creates it
     DWORD lastCookie_ = 0;
     std::vector<Sink> sinks_;
     ComPtr<ITypeInfo> dispatchInfo_, classInfo_;
@@ -238,8 +238,7 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        ComPtr<EventSource> obj;
-        obj.Attach(new EventSource);
+        ComPtr<EventSource> obj(new EventSource);
         HRESULT hr = obj->init();
         return FAILED(hr) ? hr : obj->QueryInterface(riid, ppv);
     }
