@@ -21,7 +21,6 @@ const wchar_t* DescriptionOf(ErrorNumber number) {
     case ErrorNumber::ResourceNotFound: return L"Resource with identifier not found";
     case ErrorNumber::NotSupported: return L"Object doesn't support this property or method";
     case ErrorNumber::DuplicateKey: return L"This key is already associated with an element of this collection";
-    case ErrorNumber::InvalidFloatOperation: return L"Invalid floating-point operation";
     }
     return L"Application-defined or object-defined error";
 }

@@ -19,7 +19,6 @@ enum class ErrorNumber : unsigned short {
     ResourceNotFound = 326,
     NotSupported = 438,         // "Object doesn't support this property or method"
     DuplicateKey = 457,
-    InvalidFloatOperation = 6000, // 0/0 and other invalid floating-point operations
 };
 
 HRESULT HresultOf(ErrorNumber number);

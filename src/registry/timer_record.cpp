@@ -1,5 +1,9 @@
 #include "registry/timer_record.h"
 
+#include "component/errors.h"
+#include "platform/platform.h"
+#include "registry/time_accounting.h"
+
 namespace zx {
 namespace {
 
@@ -29,6 +33,11 @@ HRESULT WriteString(Bstr& field, BSTR value) {
     return S_OK;
 }
 
+// The balance as the clock reads now; never below 0.
+float BalanceNow(const Bstr& units, LONG elapseTime, LONG startTime) {
+    return BalanceTime(units.Str(), elapseTime, startTime, CurrentPlatform().SecondsSinceMidnight());
+}
+
 }  // namespace
 
 ComPtr<TimerRecord> TimerRecord::Create() { return MakeObject<TimerRecord>(); }
@@ -40,8 +49,22 @@ STDMETHODIMP TimerRecord::put_hWnd(LONG value) {
     hWnd_ = value;
     return S_OK;
 }
-STDMETHODIMP TimerRecord::get_Percent(SHORT*) { return E_NOTIMPL; }
-STDMETHODIMP TimerRecord::get_IncreasingBalanceTime(LONG*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::get_Percent(SHORT* ret) {
+    if (!ret) return E_POINTER;
+    *ret = 0;
+    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
+        const float balance = BalanceNow(timeUnits_, elapseTime_, startTime_);
+        *ret = Percent(elapseTime_, balance);
+    });
+}
+STDMETHODIMP TimerRecord::get_IncreasingBalanceTime(LONG* ret) {
+    if (!ret) return E_POINTER;
+    *ret = 0;
+    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
+        const float balance = BalanceNow(timeUnits_, elapseTime_, startTime_);
+        *ret = IncreasingBalanceTime(elapseTime_, balance);
+    });
+}
 STDMETHODIMP TimerRecord::get_Status(TimerStatusTypeTimeConstants* ret) {
     return Read(ret, static_cast<TimerStatusTypeTimeConstants>(status_));
 }
@@ -80,7 +103,12 @@ STDMETHODIMP TimerRecord::put_Repeat(VARIANT_BOOL value) {
     repeat_ = value;
     return S_OK;
 }
-STDMETHODIMP TimerRecord::get_BalanceTime(float*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::get_BalanceTime(float* ret) {
+    if (!ret) return E_POINTER;
+    *ret = 0;
+    return Barrier(__uuidof(_clsVxTimeTimerItemA),
+                   [&] { *ret = BalanceNow(timeUnits_, elapseTime_, startTime_); });
+}
 STDMETHODIMP TimerRecord::put_BalanceTime(float value) {
     balanceTime_ = value;
     return S_OK;

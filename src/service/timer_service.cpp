@@ -5,6 +5,7 @@
 #include "registry/window_groups.h"
 #include "service/apartment.h"
 #include "service/buddy_call.h"
+#include "service/control_operations.h"
 
 namespace zx {
 
@@ -53,15 +54,23 @@ STDMETHODIMP TimerService::putref_TimerGroups(_clsVxTimeTimerGroupsA* value) {
     });
 }
 
-STDMETHODIMP TimerService::TimerStop(LONG*, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP TimerService::TimerStart(LONG*, LONG*) { return E_NOTIMPL; }
-STDMETHODIMP TimerService::GetPercentage(LONG*, LONG*, LONG* ret) {
-    if (ret) *ret = 0;
-    return E_NOTIMPL;
+STDMETHODIMP TimerService::TimerStop(LONG* lHwnd, LONG* lTimerId) {
+    if (!lHwnd || !lTimerId) return E_POINTER;
+    return Barrier(__uuidof(_clsVxTimeTimerMainA), [&] { StopTimer(lHwnd, lTimerId); });
 }
-STDMETHODIMP TimerService::ResetTimer(LONG*, LONG*, LONG* ret) {
-    if (ret) *ret = 0;
-    return E_NOTIMPL;
+STDMETHODIMP TimerService::TimerStart(LONG* lHwnd, LONG* lTimerId) {
+    if (!lHwnd || !lTimerId) return E_POINTER;
+    return Barrier(__uuidof(_clsVxTimeTimerMainA), [&] { StartTimer(lHwnd, lTimerId); });
+}
+STDMETHODIMP TimerService::GetPercentage(LONG* lHwnd, LONG* lTimerId, LONG* ret) {
+    if (!lHwnd || !lTimerId || !ret) return E_POINTER;
+    *ret = 0;
+    return Barrier(__uuidof(_clsVxTimeTimerMainA), [&] { *ret = PercentageOf(lHwnd, lTimerId); });
+}
+STDMETHODIMP TimerService::ResetTimer(LONG* lHwnd, LONG* lTimerId, LONG* ret) {
+    if (!lHwnd || !lTimerId || !ret) return E_POINTER;
+    *ret = 0;
+    return Barrier(__uuidof(_clsVxTimeTimerMainA), [&] { ResetTimerOf(lHwnd, lTimerId); });
 }
 STDMETHODIMP TimerService::ShowTimerDialog(LONG*, VARIANT* ret) {
     if (ret) VariantInit(ret);
