@@ -19,6 +19,8 @@ const wchar_t* DescriptionOf(ErrorNumber number) {
     case ErrorNumber::TypeMismatch: return L"Type mismatch";
     case ErrorNumber::ObjectNotSet: return L"Object variable or With block variable not set";
     case ErrorNumber::ResourceNotFound: return L"Resource with identifier not found";
+    case ErrorNumber::CantCreateObject: return L"ActiveX component can't create object";
+    case ErrorNumber::WrongArgumentCount: return L"Wrong number of arguments or invalid property assignment";
     case ErrorNumber::NotSupported: return L"Object doesn't support this property or method";
     case ErrorNumber::DuplicateKey: return L"This key is already associated with an element of this collection";
     }

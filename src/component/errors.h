@@ -17,7 +17,9 @@ enum class ErrorNumber : unsigned short {
     TypeMismatch = 13,
     ObjectNotSet = 91,
     ResourceNotFound = 326,
+    CantCreateObject = 429,
     NotSupported = 438,         // "Object doesn't support this property or method"
+    WrongArgumentCount = 450,
     DuplicateKey = 457,
 };
 

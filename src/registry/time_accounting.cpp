@@ -37,7 +37,7 @@ float ComputeBalanceTime(const std::wstring& label, LONG elapseTime, LONG startT
 
 float BalanceTime(const std::wstring& label, LONG elapseTime, LONG startTime, float clock) {
     const float balance = ComputeBalanceTime(label, elapseTime, startTime, clock);
-    return balance < 0.0f ? 0.0f : balance;
+    return balance;
 }
 
 LONG IncreasingBalanceTime(LONG elapseTime, float balanceTime) {

@@ -10,12 +10,12 @@ case "$machine" in
     i386) echo "$headers" | grep -q "file format pei-i386" || fail "not an i386 image" ;;
     x86-64) echo "$headers" | grep -q "file format pei-x86-64" || fail "not an x86-64 image" ;;
 esac
-exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -o '\] [A-Za-z_@0-9]*' | cut -c3- | sort | tr '\n' ' ')
+exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[ \t]*\[ *[0-9]+\] /{print $NF}' | sort | tr '\n' ' ')
 [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] || fail "exports: $exports"
 imports=$(echo "$headers" | grep 'DLL Name:' | awk '{print tolower($3)}' | sort | tr '\n' ' ')
 for dll_name in $imports; do
     case "$dll_name" in
-        advapi32.dll|kernel32.dll|msvcrt.dll|ole32.dll|oleaut32.dll|user32.dll|comctl32.dll|gdi32.dll) ;;
+        advapi32.dll|kernel32.dll|msvcrt.dll|ole32.dll|oleaut32.dll|user32.dll|comctl32.dll|gdi32.dll|version.dll) ;;
         *) fail "unexpected import $dll_name" ;;
     esac
 done
