@@ -1,44 +1,20 @@
 #include "component/property_object.h"
 
-#include "component/module.h"
+#include "component/late_bound_object.h"
 
 namespace zx {
 namespace {
 
-class PropertyObject final : public IDispatch {
+class PropertyObject final : public LateBoundObject {
 public:
     explicit PropertyObject(std::vector<NamedValue> properties) : properties_(std::move(properties)) {
-        ObjectCreated();
     }
     ~PropertyObject() {
         for (NamedValue& property : properties_) VariantClear(&property.value);
-        ObjectDestroyed();
     }
     PropertyObject(const PropertyObject&) = delete;
     PropertyObject& operator=(const PropertyObject&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG left = InterlockedDecrement(&references_);
-        if (!left) delete this;
-        return left;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids) return E_POINTER;
         HRESULT hr = S_OK;
@@ -63,7 +39,6 @@ public:
     }
 
 private:
-    LONG references_ = 0;  // the first owner is the ComPtr that creates it
     std::vector<NamedValue> properties_;
 };
 

@@ -1,6 +1,6 @@
 #include "component/record_object.h"
 
-#include "component/module.h"
+#include "component/late_bound_object.h"
 
 namespace zx {
 namespace {
@@ -13,33 +13,10 @@ constexpr Field kFields[] = {{L"lLParam", 1}, {L"lMParam", 2}, {L"lHParam", 3}, 
 
 // A record's fields as properties of a dispatch object, named as in the
 // record. Late-bound only: it has no type information of its own.
-class RecordObject final : public IDispatch {
+class RecordObject final : public LateBoundObject {
 public:
-    explicit RecordObject(const AdditionalArguStru& record) : record_(record) { ObjectCreated(); }
-    ~RecordObject() { ObjectDestroyed(); }
+    explicit RecordObject(const AdditionalArguStru& record) : record_(record) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG left = InterlockedDecrement(&references_);
-        if (!left) delete this;
-        return left;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids) return E_POINTER;
         HRESULT hr = S_OK;
@@ -84,7 +61,6 @@ public:
     }
 
 private:
-    LONG references_ = 0;  // owned from the start by the ComPtr that made it
     OwnedRecord record_;
 };
 

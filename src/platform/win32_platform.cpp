@@ -27,6 +27,11 @@ public:
     void DispatchPendingMessages() override {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // Not ours to consume: the client's own loop must see it.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -29,7 +29,8 @@ float ComputeBalanceTime(const std::wstring& label, LONG elapseTime, LONG startT
         const LONG passed = CheckedSubtract(now, startTime);
         return static_cast<float>(CheckedSubtract(elapseTime, CheckedMultiply(passed, 1000)));
     }
-    if (SameLabel(label, L"Sec")) return static_cast<float>(CheckedSubtract(elapseTime, CheckedSubtract(now, startTime)));
+    if (SameLabel(label, L"Sec"))
+        return static_cast<float>(CheckedSubtract(elapseTime, CheckedSubtract(now, startTime)));
     if (SameLabel(label, L"Min")) return static_cast<float>(elapseTime - CheckedSubtract(now, startTime) / 60.0);
     if (SameLabel(label, L"Hrs")) return static_cast<float>(elapseTime - CheckedSubtract(now, startTime) / 3600.0);
     return 0;
@@ -37,7 +38,7 @@ float ComputeBalanceTime(const std::wstring& label, LONG elapseTime, LONG startT
 
 float BalanceTime(const std::wstring& label, LONG elapseTime, LONG startTime, float clock) {
     const float balance = ComputeBalanceTime(label, elapseTime, startTime, clock);
-    return balance;
+    return balance < 0.0f ? 0.0f : balance;
 }
 
 LONG IncreasingBalanceTime(LONG elapseTime, float balanceTime) {

@@ -51,7 +51,7 @@ ArmingInterval IntervalFor(LONG elapseTime, LONG units) {
 LONG UnitsFromLabel(const std::wstring& label) {
     const wchar_t* labels[] = {L"MSec", L"Sec", L"Min", L"Hrs"};
     for (LONG units = 0; units < 4; ++units)
-        if (_wcsicmp(label.c_str(), labels[units]) == 0) return units;
+        if (label.size() == wcslen(labels[units]) && _wcsicmp(label.c_str(), labels[units]) == 0) return units;
     return 0;
 }
 

@@ -29,15 +29,6 @@ void SetStatus(LONG* hWnd, LONG* timerId, TimerStatusTypeTimeConstants status) {
     ThrowIfFailed(TimerAt(group, timer)->put_Status(status));
 }
 
-ComPtr<_clsVxTimeTimerItemsA> TimersOfGroup(LONG group) {
-    ComPtr<_clsVxTimeTimerGroupA> found;
-    ThrowIfFailed(TimerGroups()->get_Item(&group, &found));
-    ComPtr<_clsVxTimeTimerItemsA> timers;
-    ThrowIfFailed(found->get_TimerItems(&timers));
-    if (!timers) Raise(ErrorNumber::ObjectNotSet);
-    return timers;
-}
-
 }  // namespace
 
 void StopTimer(LONG* hWnd, LONG* timerId) { SetStatus(hWnd, timerId, timeTimerStatusStopped); }

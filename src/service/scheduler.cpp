@@ -21,7 +21,6 @@ LONG FindGroupIndex(LONG* hWnd) {
     return 0;
 }
 
-namespace {
 ComPtr<_clsVxTimeTimerItemsA> TimersOfGroup(LONG groupIndex) {
     ComPtr<_clsVxTimeTimerGroupA> group;
     ThrowIfFailed(TimerGroups()->get_Item(&groupIndex, &group));
@@ -31,6 +30,7 @@ ComPtr<_clsVxTimeTimerItemsA> TimersOfGroup(LONG groupIndex) {
     return timers;
 }
 
+namespace {
 ComPtr<_clsVxTimeTimerItemA> ItemAt(_clsVxTimeTimerItemsA* timers, LONG position) {
     VARIANT index;
     index.vt = VT_I4;

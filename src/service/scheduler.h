@@ -14,6 +14,9 @@ LONG FindTimerIndex(LONG* groupIndex, LONG* timerId);
 // The timer's status, or 0 when the window or timer is not registered (an
 // unregistered window also shows "Invalid Handle").
 LONG GetTimerStatus(LONG* hWnd, LONG* timerId);
+// The timer collection of the group at a position, reached through Item;
+// the object-not-set error when the group has none.
+ComPtr<_clsVxTimeTimerItemsA> TimersOfGroup(LONG groupIndex);
 // The record at a group and timer position, reached through Item.
 ComPtr<_clsVxTimeTimerItemA> TimerAt(LONG groupIndex, LONG timerIndex);
 
