@@ -2,6 +2,7 @@
 
 #include "component/errors.h"
 #include "platform/platform.h"
+#include "registry/progress_binding.h"
 #include "registry/time_accounting.h"
 
 namespace zx {
@@ -42,8 +43,10 @@ float BalanceNow(const Bstr& units, LONG elapseTime, LONG startTime) {
 
 ComPtr<TimerRecord> TimerRecord::Create() { return MakeObject<TimerRecord>(); }
 
-STDMETHODIMP TimerRecord::get_TimerObj(IDispatch** ret) { return ReadObject(ret, timerObj_); }
-STDMETHODIMP TimerRecord::putref_TimerObj(IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP TimerRecord::get_TimerObj(IDispatch** ret) { return ReadObject(ret, timerObj_.Control()); }
+STDMETHODIMP TimerRecord::putref_TimerObj(IDispatch* value) {
+    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] { timerObj_.Set(value, this); });
+}
 STDMETHODIMP TimerRecord::get_hWnd(LONG* ret) { return Read(ret, hWnd_); }
 STDMETHODIMP TimerRecord::put_hWnd(LONG value) {
     hWnd_ = value;
@@ -132,9 +135,27 @@ STDMETHODIMP TimerRecord::put_AdditionalArgu(AdditionalArguStru* value) {
     }
     return S_OK;
 }
-STDMETHODIMP TimerRecord::ShowProgressBar(IDispatch**, IDispatch**, VARIANT* ret) {
+// Each step reads the by-reference arguments and the fields afresh: the
+// client's bar and control may run code of the client's between the steps.
+STDMETHODIMP TimerRecord::ShowProgressBar(IDispatch** OPBar, IDispatch** OTimer, VARIANT* ret) {
     if (ret) VariantInit(ret);
-    return E_NOTIMPL;
+    if (!OPBar || !OTimer) return E_POINTER;
+    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
+        SetBarMin(*OPBar, 0);
+        SetBarMax(*OPBar, elapseTime_);
+        timerObj_.Set(*OTimer, this);
+        SetControlEnabled(timerObj_.Control(), true);
+        ComPtr<IDispatch> previous = std::exchange(progressBar_, *OPBar);
+        SetControlInterval(timerObj_.Control(), 1);
+    });
+}
+
+HRESULT TimerRecord::OnTimerControlTick() noexcept {
+    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
+        if (status_ != timeTimerStatusStarted) return;
+        const float balance = BalanceNow(timeUnits_, elapseTime_, startTime_);
+        SetBarValue(progressBar_.Get(), static_cast<double>(elapseTime_) - static_cast<double>(balance));
+    });
 }
 
 }  // namespace zx

@@ -2,10 +2,11 @@
 // clsVxTimeTimerItemA: one registered timer and its stored properties.
 #include "component/com_object.h"
 #include "component/owned.h"
+#include "registry/progress_binding.h"
 
 namespace zx {
 
-class TimerRecord final : public AutomationObject<_clsVxTimeTimerItemA> {
+class TimerRecord final : public AutomationObject<_clsVxTimeTimerItemA>, private TickReceiver {
 public:
     static ComPtr<TimerRecord> Create();
 
@@ -41,6 +42,11 @@ private:
     TimerRecord() = default;
     template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
 
+    // The progress display's tick handler: while the timer runs, moves the
+    // bar to the time passed, in the timer's own unit.
+    HRESULT OnTimerControlTick() noexcept override;
+    IUnknown* Lifetime() noexcept override { return static_cast<_clsVxTimeTimerItemA*>(this); }
+
     LONG hWnd_ = 0;
     LONG timerId_ = 0;
     LONG elapseTime_ = 0;
@@ -52,7 +58,9 @@ private:
     ComPtr<IDispatch> progressBar_;
     Bstr owner_;
     OwnedRecord additionalArgu_;
-    ComPtr<IDispatch> timerObj_;
+    // TimerObj and its tick subscription; last, so that the subscription ends
+    // first when the record goes.
+    TimerControlBinding timerObj_;
 };
 
 }  // namespace zx
