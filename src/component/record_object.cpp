@@ -1,5 +1,7 @@
 #include "component/record_object.h"
 
+#include <dispex.h>
+
 #include "component/late_bound_object.h"
 
 namespace zx {
@@ -64,24 +66,34 @@ private:
     OwnedRecord record_;
 };
 
-bool ReadProperty(IDispatch* object, const wchar_t* name, VARTYPE type, Variant& value) {
-    DISPID id;
+// Calls a property by name. Script objects are asked through IDispatchEx,
+// since some (VBScript class instances) implement no GetIDsOfNames.
+HRESULT CallProperty(IDispatch* object, const wchar_t* name, WORD flags, DISPPARAMS* params, VARIANT* result) {
+    DISPID id = DISPID_UNKNOWN;
+    ComPtr<IDispatchEx> script;
+    object->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(script.GetAddressOf()));
+    if (script) {
+        Bstr text(name);
+        if (SUCCEEDED(script->GetDispID(text.Get(), fdexNameCaseInsensitive, &id)))
+            return script->InvokeEx(id, LOCALE_USER_DEFAULT, flags, params, result, nullptr, nullptr);
+    }
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return false;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) return hr;
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, nullptr, nullptr);
+}
+
+bool ReadProperty(IDispatch* object, const wchar_t* name, VARTYPE type, Variant& value) {
     DISPPARAMS none{};
     Variant raw;
-    if (FAILED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &raw, nullptr, nullptr)))
-        return false;
+    if (FAILED(CallProperty(object, name, DISPATCH_PROPERTYGET, &none, raw.Get()))) return false;
     return SUCCEEDED(VariantChangeType(value.Get(), raw.Get(), 0, type));
 }
 
 void WriteProperty(IDispatch* object, const wchar_t* name, VARIANT& value) {
-    DISPID id;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return;
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{&value, &putId, 1, 1};
-    object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+    CallProperty(object, name, DISPATCH_PROPERTYPUT, &params, nullptr);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ struct ThreadView {
     HRESULT setup = E_FAIL;
     DWORD thread = 0;
     LONG window = 0;
+    bool sameCollection = false;
     LONG groupsAfterBothAdded = -1;
     LONG firstGroupHandle = 0;
     bool elapsed = false;
@@ -49,10 +50,14 @@ void RunClient(LONG index, HANDLE mine, HANDLE other, ThreadView* view) {
         SetEvent(mine);
         WaitForSingleObject(other, 10000);
         if (SUCCEEDED(hr)) {
-            view->groupsAfterBothAdded = CountOf(groups.Get());
+            // Read afresh: the apartment's collection as it is now.
+            ComPtr<_clsVxTimeTimerGroupsA> now;
+            service->get_TimerGroups(&now);
+            view->sameCollection = now.Get() == groups.Get();
+            view->groupsAfterBothAdded = CountOf(now.Get());
             LONG first = 1;
             ComPtr<_clsVxTimeTimerGroupA> firstGroup;
-            if (SUCCEEDED(groups->get_Item(&first, &firstGroup))) firstGroup->get_hWnd(&view->firstGroupHandle);
+            if (now && SUCCEEDED(now->get_Item(&first, &firstGroup))) firstGroup->get_hWnd(&view->firstGroupHandle);
             view->elapsed = PumpUntil([&] { return sink->Count(kOnTimerElapse) > 0; }, 3000);
             if (const EventCall* start = sink->Last(kOnTimerStart)) view->startThread = start->thread;
             if (const EventCall* elapse = sink->Last(kOnTimerElapse)) {
@@ -88,6 +93,7 @@ TEST(ComApartments, EachThreadHasItsOwnRegistryAndTicks) {
         const ThreadView& v = views[i];
         SCOPED_TRACE(testing::Message() << "client thread " << i + 1);
         ASSERT_EQ(S_OK, v.setup);
+        EXPECT_TRUE(v.sameCollection) << "the other thread's service object left this registry alone";
         EXPECT_EQ(1, v.groupsAfterBothAdded) << "only the thread's own group";
         EXPECT_EQ(v.window, v.firstGroupHandle);
         ASSERT_TRUE(v.elapsed);
@@ -97,10 +103,13 @@ TEST(ComApartments, EachThreadHasItsOwnRegistryAndTicks) {
         EXPECT_EQ(0u, v.boxes);
     }
     EXPECT_NE(views[0].thread, views[1].thread);
-    EXPECT_EQ(1, CountOf(groups.Get()));
+    ComPtr<_clsVxTimeTimerGroupsA> now;
+    ASSERT_EQ(S_OK, service->get_TimerGroups(&now));
+    EXPECT_EQ(groups.Get(), now.Get()) << "the threads' service objects left this registry alone";
+    EXPECT_EQ(1, CountOf(now.Get()));
     LONG first1 = 1;
     ComPtr<_clsVxTimeTimerGroupA> stillMine;
-    ASSERT_EQ(S_OK, groups->get_Item(&first1, &stillMine));
+    ASSERT_EQ(S_OK, now->get_Item(&first1, &stillMine));
     LONG handle = 0;
     EXPECT_EQ(S_OK, stillMine->get_hWnd(&handle));
     EXPECT_EQ(4242, handle);

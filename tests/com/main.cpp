@@ -70,9 +70,22 @@ int RunUnloadProbe() {
     return failures;
 }
 
+// Under Wine a crash ends the process with exit code 0 once the debugger has
+// printed its backtrace, which would pass the test: end it with 255 instead.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
+    std::fprintf(stderr, "crashed with exception 0x%08lX at %p\n",
+                 static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+                 info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 255);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(OnCrash);
     if (argc == 2 && std::strcmp(argv[1], "--unload-probe") == 0) return RunUnloadProbe();
     ::testing::InitGoogleTest(&argc, argv);
     if (FAILED(CoInitialize(nullptr))) return 1;
