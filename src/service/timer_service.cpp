@@ -2,6 +2,7 @@
 
 #include "component/errors.h"
 #include "component/type_library.h"
+#include "dialog/monitor_dialog.h"
 #include "registry/window_groups.h"
 #include "service/apartment.h"
 #include "service/buddy_call.h"
@@ -72,9 +73,14 @@ STDMETHODIMP TimerService::ResetTimer(LONG* lHwnd, LONG* lTimerId, LONG* ret) {
     *ret = 0;
     return Barrier(__uuidof(_clsVxTimeTimerMainA), [&] { ResetTimerOf(lHwnd, lTimerId); });
 }
-STDMETHODIMP TimerService::ShowTimerDialog(LONG*, VARIANT* ret) {
+STDMETHODIMP TimerService::ShowTimerDialog(LONG* hWnd, VARIANT* ret) {
     if (ret) VariantInit(ret);
-    return E_NOTIMPL;
+    return Barrier(__uuidof(_clsVxTimeTimerMainA), [&] {
+        // The handle only filters the list (0, or omitted, shows every
+        // window); it is never the window's owner.
+        Apartment().gDialogHwnd = hWnd ? *hWnd : 0;
+        ShowMonitorDialog();
+    });
 }
 
 void TimerService::RaiseTimerStart(LONG* hWnd, LONG* timerId, LONG elapseTime, AdditionalArguStru* record,

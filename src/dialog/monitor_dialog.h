@@ -1,0 +1,15 @@
+#pragma once
+// The monitor window: a live table of the apartment's timers, rebuilt once a
+// second, filtered by gDialogHwnd (0 shows every window group).
+namespace zx {
+
+extern const wchar_t kMonitorCaption[];  // "Orvanta Timer Service Manager"
+
+// Opens a new monitor window, modeless and without an owner. Its load step
+// (columns, first fill of the list with the current gDialogHwnd) has run
+// when this returns; a failure there closes the window again and is thrown
+// on (Error or ComFailure). The window keeps itself alive until it is
+// closed by its OK button or its frame.
+void ShowMonitorDialog();
+
+}  // namespace zx

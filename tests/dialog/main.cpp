@@ -1,0 +1,12 @@
+// The monitor window tests run in a single-threaded apartment with a message
+// loop of their own, as the component's clients do.
+#include <gtest/gtest.h>
+#include <objbase.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    CoInitialize(nullptr);
+    int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}
