@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, if missing.
 set -eu
-packages="cmake make mingw-w64 mingw-w64-tools wine64 libwine-dev xvfb xauth googletest imagemagick x11-apps"
+packages="cmake make mingw-w64 mingw-w64-tools wine64 libwine-dev xvfb xauth googletest imagemagick x11-apps zip msitools wixl"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

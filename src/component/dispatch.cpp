@@ -295,12 +295,13 @@ private:
     FUNCDESC* desc_ = nullptr;
 };
 
+// An object, or JScript's null, which is how it empties an object reference.
 bool IsObjectValue(const VARIANT* value) {
     if (!value) return false;
     VARTYPE vt = value->vt;
     if (vt == (VT_VARIANT | VT_BYREF) && value->pvarVal) vt = value->pvarVal->vt;
     vt &= ~VT_BYREF;
-    return vt == VT_DISPATCH || vt == VT_UNKNOWN;
+    return vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_NULL;
 }
 
 // Chooses the accessor or method that the requested kind of access names.

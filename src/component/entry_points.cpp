@@ -4,6 +4,7 @@
 
 #include "component/class_factory.h"
 #include "component/module.h"
+#include "component/per_user_registration.h"
 #include "component/registration.h"
 #include "service/apartment.h"
 
@@ -33,5 +34,8 @@ STDAPI DllCanUnloadNow() { return zx::CanUnload() ? S_OK : S_FALSE; }
 STDAPI DllRegisterServer() { return zx::RegisterComponent(); }
 
 STDAPI DllUnregisterServer() { return zx::UnregisterComponent(); }
+
+// regsvr32 /n /i:user registers for the current user, /u /n /i:user undoes it.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) { return zx::InstallComponent(install, commandLine); }
 
 }

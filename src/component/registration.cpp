@@ -41,10 +41,10 @@ HRESULT SetValue(HKEY parent, const std::wstring& subkey, const wchar_t* name, c
     return HRESULT_FROM_WIN32(status);
 }
 
-HRESULT DeleteTree(const std::wstring& subkey) {
-    LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, subkey.c_str());
+HRESULT DeleteTree(HKEY root, const std::wstring& subkey) {
+    LONG status = RegDeleteTreeW(root, subkey.c_str());
     if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, subkey.c_str());
+        RegDeleteKeyW(root, subkey.c_str());
         return S_OK;
     }
     return HRESULT_FROM_WIN32(status);
@@ -53,12 +53,13 @@ HRESULT DeleteTree(const std::wstring& subkey) {
 std::wstring ProgId(const ClassEntry& entry) { return std::wstring(kLibraryName) + L"." + entry.name; }
 
 // Registers the library in resource `index` of this module.
-HRESULT RegisterLibrary(const std::wstring& module, int index, GUID* libid, SYSKIND* syskind) {
+HRESULT RegisterLibrary(const RegistrationTarget& target, const std::wstring& module, int index, GUID* libid,
+                        SYSKIND* syskind) {
     std::wstring path = index == 1 ? module : module + L"\\" + std::to_wstring(index);
     ComPtr<ITypeLib> library;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
     if (FAILED(hr)) return hr;
-    hr = RegisterTypeLib(library.Get(), path.data(), nullptr);
+    hr = target.registerTypeLib(library.Get(), path.data(), nullptr);
     if (FAILED(hr)) return hr;
     TLIBATTR* attr = nullptr;
     if (SUCCEEDED(library->GetLibAttr(&attr))) {
@@ -69,7 +70,7 @@ HRESULT RegisterLibrary(const std::wstring& module, int index, GUID* libid, SYSK
     return S_OK;
 }
 
-HRESULT UnregisterLibrary(const std::wstring& module, int index) {
+HRESULT UnregisterLibrary(const RegistrationTarget& target, const std::wstring& module, int index) {
     std::wstring path = index == 1 ? module : module + L"\\" + std::to_wstring(index);
     ComPtr<ITypeLib> library;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
@@ -77,18 +78,24 @@ HRESULT UnregisterLibrary(const std::wstring& module, int index) {
     TLIBATTR* attr = nullptr;
     hr = library->GetLibAttr(&attr);
     if (FAILED(hr)) return hr;
-    hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    hr = target.unregisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
     library->ReleaseTLibAttr(attr);
     return hr == TYPE_E_REGISTRYACCESS ? S_OK : hr;
 }
 
 }  // namespace
 
-HRESULT RegisterComponent() {
+RegistrationTarget MachineRegistration() { return {HKEY_CLASSES_ROOT, RegisterTypeLib, UnRegisterTypeLib}; }
+
+HRESULT RegisterComponent() { return RegisterComponent(MachineRegistration()); }
+
+HRESULT UnregisterComponent() { return UnregisterComponent(MachineRegistration()); }
+
+HRESULT RegisterComponent(const RegistrationTarget& target) {
     const std::wstring module = ThisModulePath();
     GUID libid{};
-    HRESULT hr = RegisterLibrary(module, 2, nullptr, nullptr);
-    if (SUCCEEDED(hr)) hr = RegisterLibrary(module, 1, &libid, nullptr);
+    HRESULT hr = RegisterLibrary(target, module, 2, nullptr, nullptr);
+    if (SUCCEEDED(hr)) hr = RegisterLibrary(target, module, 1, &libid, nullptr);
     if (FAILED(hr)) return SELFREG_E_TYPELIB;
     for (const ClassEntry& entry : ComponentClasses()) {
         if (!entry.create) continue;
@@ -96,7 +103,7 @@ HRESULT RegisterComponent() {
         const std::wstring progId = ProgId(entry);
         HRESULT step = S_OK;
         auto set = [&](const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-            if (SUCCEEDED(step)) step = SetValue(HKEY_CLASSES_ROOT, key, name, value);
+            if (SUCCEEDED(step)) step = SetValue(target.classesRoot, key, name, value);
         };
         set(clsidKey, nullptr, progId);
         set(clsidKey + L"\\InprocServer32", nullptr, module);
@@ -111,16 +118,18 @@ HRESULT RegisterComponent() {
     return S_OK;
 }
 
-HRESULT UnregisterComponent() {
+HRESULT UnregisterComponent(const RegistrationTarget& target) {
     HRESULT result = S_OK;
     for (const ClassEntry& entry : ComponentClasses()) {
         if (!entry.create) continue;
-        HRESULT hr = DeleteTree(L"CLSID\\" + GuidText(*entry.clsid));
-        if (SUCCEEDED(hr)) hr = DeleteTree(ProgId(entry));
+        HRESULT hr = DeleteTree(target.classesRoot, L"CLSID\\" + GuidText(*entry.clsid));
+        if (SUCCEEDED(hr)) hr = DeleteTree(target.classesRoot, ProgId(entry));
         if (FAILED(hr)) result = SELFREG_E_CLASS;
     }
     const std::wstring module = ThisModulePath();
-    if (FAILED(UnregisterLibrary(module, 1)) || FAILED(UnregisterLibrary(module, 2))) result = SELFREG_E_TYPELIB;
+    if (FAILED(UnregisterLibrary(target, module, 1)) || FAILED(UnregisterLibrary(target, module, 2))) {
+        result = SELFREG_E_TYPELIB;
+    }
     return result;
 }
 

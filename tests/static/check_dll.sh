@@ -1,6 +1,6 @@
 #!/bin/sh
 # Static checks of a built zentrix.dll that need no Windows: machine type,
-# the four undecorated exports, imports from system DLLs only, and the
+# the five undecorated exports, imports from system DLLs only, and the
 # resources. Usage: check_dll.sh <objdump> <dll> <expected machine: i386|x86-64>
 set -eu
 objdump="$1"; dll="$2"; machine="$3"
@@ -11,7 +11,7 @@ case "$machine" in
     x86-64) echo "$headers" | grep -q "file format pei-x86-64" || fail "not an x86-64 image" ;;
 esac
 exports=$(echo "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[ \t]*\[ *[0-9]+\] /{print $NF}' | sort | tr '\n' ' ')
-[ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] || fail "exports: $exports"
+[ "$exports" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer " ] || fail "exports: $exports"
 imports=$(echo "$headers" | grep 'DLL Name:' | awk '{print tolower($3)}' | sort | tr '\n' ' ')
 for dll_name in $imports; do
     case "$dll_name" in

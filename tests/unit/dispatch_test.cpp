@@ -144,6 +144,20 @@ TEST_F(DispatchTest, PropertyAccessorsAreToldApart) {
     object.pdispVal = nullptr;
     Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUTREF, {object}, set);
     EXPECT_EQ(S_OK, set.hr);
+    // JScript assigns objects, and null, with a plain put.
+    object.pdispVal = groups.Get();
+    CallResult put;
+    Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUT, {object}, put);
+    EXPECT_EQ(S_OK, put.hr);
+    EXPECT_EQ(groups.Get(), GetObject(service.Get(), L"BuddyObject").Get());
+    VARIANT null;
+    null.vt = VT_NULL;
+    Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUT, {null}, put);
+    EXPECT_EQ(S_OK, put.hr);
+    CallResult cleared;
+    Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYGET, {}, cleared);
+    EXPECT_EQ(VT_DISPATCH, cleared.value->vt);
+    EXPECT_EQ(nullptr, cleared.value->pdispVal);
 }
 
 TEST_F(DispatchTest, ScriptVariablesPassedByReference) {

@@ -1,0 +1,103 @@
+# Writes the installer source from zentrix.wxs.in: the class, ProgID, type
+# library and interface entries come from the IDLs, as DllRegisterServer
+# writes them for a 64-bit module.
+# Usage: cmake -DIDL=<zentrix.idl> -DRUNTIME_IDL=<zentrix_runtime.idl>
+#              -DTEMPLATE=<zentrix.wxs.in> -DVERSION=<a.b.c.d>
+#              -DOUT=<zentrix.wxs> -P gen_wxs.cmake
+cmake_policy(VERSION 3.25)
+file(READ ${IDL} idl)
+file(READ ${RUNTIME_IDL} runtime_idl)
+set(indent "            ")
+set(psDispatch "{00020420-0000-0000-C000-000000000046}")
+set(psOleAutomation "{00020424-0000-0000-C000-000000000046}")
+
+function(library_of text out_guid out_name out_help)
+    if(NOT text MATCHES "uuid\\(([0-9A-Fa-f-]+)\\),[^]]*version\\(([0-9.]+)\\)[^]]*helpstring\\(\"([^\"]*)\"\\)[ \t\r\n]*\\][ \t\r\n]*library[ \t]+([A-Za-z_0-9]+)")
+        message(FATAL_ERROR "no library header found")
+    endif()
+    string(TOUPPER "{${CMAKE_MATCH_1}}" guid)
+    if(NOT CMAKE_MATCH_2 STREQUAL "1.0")
+        message(FATAL_ERROR "library version ${CMAKE_MATCH_2}: the package registers 1.0")
+    endif()
+    set(${out_guid} ${guid} PARENT_SCOPE)
+    set(${out_help} "${CMAKE_MATCH_3}" PARENT_SCOPE)
+    set(${out_name} ${CMAKE_MATCH_4} PARENT_SCOPE)
+endfunction()
+library_of("${idl}" libid libname libhelp)
+library_of("${runtime_idl}" rtlibid rtlibname rtlibhelp)
+
+set(entries "")
+# Key, value name (empty for the default value), value.
+function(entry key name value)
+    if(name STREQUAL "")
+        set(named "")
+    else()
+        set(named " Name=\"${name}\"")
+    endif()
+    set(entries "${entries}${indent}<RegistryValue Root=\"HKCR\" Key=\"${key}\"${named} Type=\"string\" Value=\"${value}\"/>\n"
+        PARENT_SCOPE)
+endfunction()
+
+# Type libraries: the component's in resource 1, the runtime's in resource 2.
+foreach(lib "${libid};${libhelp};[#zentrix.dll]" "${rtlibid};${rtlibhelp};[#zentrix.dll]\\2")
+    list(GET lib 0 guid)
+    list(GET lib 1 help)
+    list(GET lib 2 path)
+    entry("TypeLib\\${guid}\\1.0" "" "${help}")
+    entry("TypeLib\\${guid}\\1.0\\0\\win64" "" "${path}")
+    entry("TypeLib\\${guid}\\1.0\\FLAGS" "" "0")
+    entry("TypeLib\\${guid}\\1.0\\HELPDIR" "" "[INSTALLDIR]")
+endforeach()
+
+# Classes: every coclass that is not noncreatable.
+string(REGEX MATCHALL "\\[uuid\\([0-9A-Fa-f-]+\\)[^]]*\\][ \t\r\n]*coclass[ \t]+[A-Za-z_0-9]+" coclasses "${idl}")
+set(classes 0)
+foreach(c IN LISTS coclasses)
+    if(c MATCHES "noncreatable")
+        continue()
+    endif()
+    string(REGEX MATCH "uuid\\(([0-9A-Fa-f-]+)\\)" _ "${c}")
+    string(TOUPPER "{${CMAKE_MATCH_1}}" clsid)
+    string(REGEX MATCH "coclass[ \t]+([A-Za-z_0-9]+)" _ "${c}")
+    set(progid "${libname}.${CMAKE_MATCH_1}")
+    entry("CLSID\\${clsid}" "" "${progid}")
+    entry("CLSID\\${clsid}\\InprocServer32" "" "[#zentrix.dll]")
+    entry("CLSID\\${clsid}\\InprocServer32" "ThreadingModel" "Apartment")
+    entry("CLSID\\${clsid}\\ProgID" "" "${progid}")
+    entry("CLSID\\${clsid}\\TypeLib" "" "${libid}")
+    entry("CLSID\\${clsid}\\VERSION" "" "1.0")
+    entry("${progid}" "" "${progid}")
+    entry("${progid}\\CLSID" "" "${clsid}")
+    math(EXPR classes "${classes} + 1")
+endforeach()
+if(NOT classes EQUAL 4)
+    message(FATAL_ERROR "expected 4 creatable classes in ${IDL}, found ${classes}")
+endif()
+
+# Interfaces, marshalled by the automation marshaller as RegisterTypeLib
+# registers them: dual interfaces through PSOAInterface, dispinterfaces
+# through PSDispatch.
+string(REGEX MATCHALL "\\[uuid\\([0-9A-Fa-f-]+\\)[^]]*\\][ \t\r\n]*(dispinterface|interface)[ \t]+[A-Za-z_0-9]+" interfaces "${idl}")
+foreach(i IN LISTS interfaces)
+    string(REGEX MATCH "uuid\\(([0-9A-Fa-f-]+)\\)" _ "${i}")
+    string(TOUPPER "{${CMAKE_MATCH_1}}" iid)
+    string(REGEX MATCH "(dispinterface|interface)[ \t]+([A-Za-z_0-9]+)$" _ "${i}")
+    set(kind ${CMAKE_MATCH_1})
+    set(name ${CMAKE_MATCH_2})
+    if(kind STREQUAL "dispinterface")
+        set(ps ${psDispatch})
+    elseif(i MATCHES "dual|oleautomation")
+        set(ps ${psOleAutomation})
+    else()
+        continue()
+    endif()
+    entry("Interface\\${iid}" "" "${name}")
+    entry("Interface\\${iid}\\ProxyStubClsid" "" "${ps}")
+    entry("Interface\\${iid}\\ProxyStubClsid32" "" "${ps}")
+    entry("Interface\\${iid}\\TypeLib" "" "${libid}")
+    entry("Interface\\${iid}\\TypeLib" "Version" "1.0")
+endforeach()
+
+set(ZENTRIX_VERSION ${VERSION})
+set(ZENTRIX_REGISTRY "${entries}")
+configure_file(${TEMPLATE} ${OUT} @ONLY)

@@ -1,0 +1,40 @@
+#!/bin/sh
+# Builds the release archive from this build's trees and checks what it
+# holds: both DLLs with their machine types and exports (the static DLL
+# check), the IDLs, the header and identifier file, the examples and the
+# documentation.
+# Usage: check_archive.sh <source-dir> <build root> <work dir> <x86_64 objdump> <i686 objdump>
+set -eu
+top="$1"; build="$2"; work="$3"; objdump64="$4"; objdump32="$5"
+fail() { echo "FAIL: $*"; exit 1; }
+if [ ! -f "$build/i686/src/zentrix.dll" ]; then
+    echo "no i686 build in $build/i686: skipped (scripts/build.sh builds both)"
+    exit 77
+fi
+rm -rf "$work"; mkdir -p "$work"
+archive=$("$top/packaging/make_archive.sh" "$top" "$build" "$work/zentrix-test.zip")
+listing=$(unzip -Z1 "$archive")
+echo "$listing"
+for f in x64/zentrix.dll x86/zentrix.dll idl/zentrix.idl idl/zentrix_runtime.idl include/zentrix.h \
+         include/zentrix_runtime.h include/zentrix_i.c README.md examples/README.md \
+         examples/cpp/timer_client.cpp examples/script/timers.vbs examples/script/timers.js; do
+    echo "$listing" | grep -qx "zentrix-test/$f" || fail "$f missing from the archive"
+done
+for arch in x86_64 i686; do
+    for m in "$build/$arch/src/"*.manifest; do
+        [ -f "$m" ] || continue
+        dir=x64; [ "$arch" = i686 ] && dir=x86
+        echo "$listing" | grep -qx "zentrix-test/$dir/$(basename "$m")" || fail "$(basename "$m") missing from $dir/"
+    done
+done
+(cd "$work" && unzip -q "$archive")
+root="$work/zentrix-test"
+"$objdump64" -f "$root/x64/zentrix.dll" | grep -q "file format pei-x86-64" || fail "x64/zentrix.dll is not x86-64"
+"$objdump32" -f "$root/x86/zentrix.dll" | grep -q "file format pei-i386" || fail "x86/zentrix.dll is not i386"
+cmp -s "$root/x64/zentrix.dll" "$build/x86_64/src/zentrix.dll" || fail "x64/zentrix.dll is not the built one"
+cmp -s "$root/x86/zentrix.dll" "$build/i686/src/zentrix.dll" || fail "x86/zentrix.dll is not the built one"
+"$top/tests/static/check_dll.sh" "$objdump64" "$root/x64/zentrix.dll" x86-64 >/dev/null || fail "x64 DLL static check"
+"$top/tests/static/check_dll.sh" "$objdump32" "$root/x86/zentrix.dll" i386 >/dev/null || fail "x86 DLL static check"
+grep -q "DEFINE_GUID(CLSID_clsVxTimeTimerMainA" "$root/include/zentrix.h" || fail "header lacks the service class"
+grep -q "library Zentrix" "$root/idl/zentrix.idl" || fail "IDL lacks the library"
+echo "1 passed, 0 failed"
