@@ -2,22 +2,33 @@
 # without registration: the creatable classes with their ProgIDs, threading
 # model and type library, the type library itself, and the interfaces that
 # the type library marshals. Everything comes from the IDL.
-# Usage: cmake -DIDL=zentrix.idl -DOUT=Zentrix.sxs.manifest -DNAME=Zentrix.sxs
-#              -DVERSION=1.0.0.126 -DARCH=amd64|x86 -DDLL=zentrix.dll -P gen_manifest.cmake
-foreach(var IDL OUT NAME VERSION ARCH DLL)
+# The runtime library that the component library imports lives in the DLL as
+# its second type library, which a manifest cannot name (a file's typelib
+# entry always means its first one); it is shipped as a file of its own next
+# to the DLL and listed with it.
+# Usage: cmake -DIDL=zentrix.idl -DRUNTIME_IDL=zentrix_runtime.idl
+#              -DOUT=Zentrix.sxs.manifest -DNAME=Zentrix.sxs -DVERSION=1.0.0.126
+#              -DARCH=amd64|x86 -DDLL=zentrix.dll -DRUNTIME_TLB=zentrix_runtime.tlb
+#              -P gen_manifest.cmake
+foreach(var IDL RUNTIME_IDL OUT NAME VERSION ARCH DLL RUNTIME_TLB)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "gen_manifest.cmake: ${var} is not set")
     endif()
 endforeach()
-file(READ ${IDL} idl)
-# Comments may hold brackets or keywords: drop them first.
-string(REGEX REPLACE "//[^\n]*" "" idl "${idl}")
+# Comments may hold brackets or keywords: they are dropped first.
+function(read_idl path out)
+    file(READ ${path} text)
+    string(REGEX REPLACE "//[^\n]*" "" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+read_idl(${IDL} idl)
+read_idl(${RUNTIME_IDL} runtime_idl)
 
-# The attribute block and name of every definition of `kind` (a name followed
-# by a body or a base, not a reference inside a coclass), as
+# The attribute block and name of every definition of `kind` in `text` (a
+# name followed by a body or a base, not a reference inside a coclass), as
 # "<attributes>|<name>" items.
-function(declarations kind out)
-    string(REGEX MATCHALL "\\[[^]]*\\][ \t\r\n]*${kind}[ \t\r\n]+[A-Za-z_][A-Za-z0-9_]*[ \t\r\n]*[:{]" found "${idl}")
+function(declarations text kind out)
+    string(REGEX MATCHALL "\\[[^]]*\\][ \t\r\n]*${kind}[ \t\r\n]+[A-Za-z_][A-Za-z0-9_]*[ \t\r\n]*[:{]" found "${text}")
     set(items "")
     foreach(decl IN LISTS found)
         string(REGEX MATCH "^\\[([^]]*)\\][ \t\r\n]*${kind}[ \t\r\n]+([A-Za-z_][A-Za-z0-9_]*)[ \t\r\n]*[:{]$" m "${decl}")
@@ -42,20 +53,27 @@ function(split item attributes name)
     set(${name} "${n}" PARENT_SCOPE)
 endfunction()
 
-declarations(library libraries)
-list(LENGTH libraries count)
-if(NOT count EQUAL 1)
-    message(FATAL_ERROR "expected one library in ${IDL}, found ${count}")
-endif()
-split("${libraries}" lib_attributes lib_name)
-attribute_uuid("${lib_attributes}" tlbid)
-if(NOT lib_attributes MATCHES "version\\(([0-9]+\\.[0-9]+)\\)")
-    message(FATAL_ERROR "no version on library ${lib_name}")
-endif()
-set(tlb_version ${CMAKE_MATCH_1})
+# The one library of `text`: its name, identifier and version.
+function(library_of text out_name out_tlbid out_version)
+    declarations("${text}" library libraries)
+    list(LENGTH libraries count)
+    if(NOT count EQUAL 1)
+        message(FATAL_ERROR "expected one library, found ${count}")
+    endif()
+    split("${libraries}" attributes name)
+    attribute_uuid("${attributes}" tlbid)
+    if(NOT attributes MATCHES "version\\(([0-9]+\\.[0-9]+)\\)")
+        message(FATAL_ERROR "no version on library ${name}")
+    endif()
+    set(${out_name} ${name} PARENT_SCOPE)
+    set(${out_tlbid} ${tlbid} PARENT_SCOPE)
+    set(${out_version} ${CMAKE_MATCH_1} PARENT_SCOPE)
+endfunction()
+library_of("${idl}" lib_name tlbid tlb_version)
+library_of("${runtime_idl}" runtime_name runtime_tlbid runtime_version)
 
 set(classes "")
-declarations(coclass coclasses)
+declarations("${idl}" coclass coclasses)
 foreach(item IN LISTS coclasses)
     split("${item}" attributes name)
     if(attributes MATCHES "(^|[ ,])noncreatable([ ,]|$)")
@@ -71,7 +89,7 @@ endif()
 # Dual interfaces go through the automation marshaller, dispinterfaces through
 # the dispatch marshaller, as the type library's registration sets them up.
 set(proxies "")
-declarations(interface interfaces)
+declarations("${idl}" interface interfaces)
 foreach(item IN LISTS interfaces)
     split("${item}" attributes name)
     if(attributes MATCHES "(^|[ ,])(dual|oleautomation)([ ,]|$)")
@@ -79,7 +97,7 @@ foreach(item IN LISTS interfaces)
         string(APPEND proxies "    <comInterfaceExternalProxyStub name=\"${name}\" iid=\"${iid}\" tlbid=\"${tlbid}\" proxyStubClsid32=\"{00020424-0000-0000-C000-000000000046}\"/>\n")
     endif()
 endforeach()
-declarations(dispinterface dispinterfaces)
+declarations("${idl}" dispinterface dispinterfaces)
 foreach(item IN LISTS dispinterfaces)
     split("${item}" attributes name)
     attribute_uuid("${attributes}" iid)
@@ -91,6 +109,9 @@ set(manifest "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>
     <assemblyIdentity type=\"win32\" name=\"${NAME}\" version=\"${VERSION}\" processorArchitecture=\"${ARCH}\"/>
     <file name=\"${DLL}\">
 ${classes}        <typelib tlbid=\"${tlbid}\" version=\"${tlb_version}\" helpdir=\"\"/>
+    </file>
+    <file name=\"${RUNTIME_TLB}\">
+        <typelib tlbid=\"${runtime_tlbid}\" version=\"${runtime_version}\" helpdir=\"\"/>
     </file>
 ${proxies}</assembly>
 ")

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Writes the release archive from built trees: both DLLs (and their manifests
-# where the build makes them), the IDLs, the C/C++ header with its identifier
+# Writes the release archive from built trees: both DLLs (with their manifests
+# and runtime type libraries), the IDLs, the C/C++ header with its identifier
 # file, the examples and the client documentation.
 # Usage: make_archive.sh <source-dir> <build-dir with x86_64/ and i686/> <output .zip or .tar.gz>
 set -eu
@@ -15,8 +15,9 @@ for pair in x86_64:x64 i686:x86; do
     dll="$build/$arch/src/zentrix.dll"
     [ -f "$dll" ] || { echo "missing $dll (build both architectures first)" >&2; exit 1; }
     cp "$dll" "$root/$dir/"
-    for manifest in "$build/$arch/src/"*.manifest; do
-        [ -f "$manifest" ] && cp "$manifest" "$root/$dir/"
+    # The registration-free manifest and the runtime library it lists.
+    for extra in "$build/$arch/src/"*.manifest "$build/$arch/src/zentrix_runtime.tlb"; do
+        [ -f "$extra" ] && cp "$extra" "$root/$dir/"
     done
 done
 cp "$top/src/component/zentrix.idl" "$top/src/component/zentrix_runtime.idl" "$root/idl/"

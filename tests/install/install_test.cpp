@@ -305,6 +305,44 @@ private:
 
 using RegistrationFree = CleanPrefix;
 
+// The type that GetProResPicture's second parameter refers to, resolved from
+// the component library the way a browsing client or the automation
+// marshaller resolves it; its containing library's identifier is returned.
+HRESULT ResolveResourceKind(ITypeLib* library, GUID* containing) {
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = library->GetTypeInfoOfGuid(IID__clsVxZentrixA, &info);
+    if (FAILED(hr)) return hr;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(hr = info->GetTypeAttr(&attr))) return hr;
+    const WORD functions = attr->cFuncs;
+    info->ReleaseTypeAttr(attr);
+    HREFTYPE kind = 0;
+    bool found = false;
+    for (WORD i = 0; i < functions && !found; ++i) {
+        FUNCDESC* function = nullptr;
+        if (FAILED(hr = info->GetFuncDesc(i, &function))) return hr;
+        if (function->memid == 0x68030002 && function->cParams == 2) {
+            const TYPEDESC& param = function->lprgelemdescParam[1].tdesc;
+            if (param.vt == VT_PTR && param.lptdesc->vt == VT_USERDEFINED) {
+                kind = param.lptdesc->hreftype;
+                found = true;
+            }
+        }
+        info->ReleaseFuncDesc(function);
+    }
+    if (!found) return E_UNEXPECTED;
+    ComPtr<ITypeInfo> referenced;
+    if (FAILED(hr = info->GetRefTypeInfo(kind, &referenced))) return hr;
+    ComPtr<ITypeLib> owner;
+    UINT index = 0;
+    if (FAILED(hr = referenced->GetContainingTypeLib(&owner, &index))) return hr;
+    TLIBATTR* libAttr = nullptr;
+    if (FAILED(hr = owner->GetLibAttr(&libAttr))) return hr;
+    *containing = libAttr->guid;
+    owner->ReleaseTLibAttr(libAttr);
+    return S_OK;
+}
+
 TEST_F(RegistrationFree, ManifestMakesClassesAndLibraryReachable) {
     ExpectNotCreatable();
     ASSERT_FALSE(LibraryRegistered());
@@ -320,6 +358,12 @@ TEST_F(RegistrationFree, ManifestMakesClassesAndLibraryReachable) {
         ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
         EXPECT_EQ(LIBID_Zentrix, attr->guid);
         library->ReleaseTLibAttr(attr);
+        // So is the runtime library it imports.
+        GUID containing = GUID_NULL;
+        EXPECT_EQ(S_OK, ResolveResourceKind(library.Get(), &containing));
+        EXPECT_EQ(LIBID_ZentrixRuntime, containing);
+        ComPtr<ITypeLib> runtime;
+        EXPECT_EQ(S_OK, LoadRegTypeLib(LIBID_ZentrixRuntime, 1, 0, LOCALE_NEUTRAL, &runtime));
 
         // Only the four creatable classes are published.
         CLSID clsid = GUID_NULL;

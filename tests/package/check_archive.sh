@@ -15,17 +15,11 @@ rm -rf "$work"; mkdir -p "$work"
 archive=$("$top/packaging/make_archive.sh" "$top" "$build" "$work/zentrix-test.zip")
 listing=$(unzip -Z1 "$archive")
 echo "$listing"
-for f in x64/zentrix.dll x86/zentrix.dll idl/zentrix.idl idl/zentrix_runtime.idl include/zentrix.h \
+for f in x64/zentrix.dll x86/zentrix.dll x64/Zentrix.sxs.manifest x86/Zentrix.sxs.manifest \
+         x64/zentrix_runtime.tlb x86/zentrix_runtime.tlb idl/zentrix.idl idl/zentrix_runtime.idl include/zentrix.h \
          include/zentrix_runtime.h include/zentrix_i.c README.md examples/README.md \
          examples/cpp/timer_client.cpp examples/script/timers.vbs examples/script/timers.js; do
     echo "$listing" | grep -qx "zentrix-test/$f" || fail "$f missing from the archive"
-done
-for arch in x86_64 i686; do
-    for m in "$build/$arch/src/"*.manifest; do
-        [ -f "$m" ] || continue
-        dir=x64; [ "$arch" = i686 ] && dir=x86
-        echo "$listing" | grep -qx "zentrix-test/$dir/$(basename "$m")" || fail "$(basename "$m") missing from $dir/"
-    done
 done
 (cd "$work" && unzip -q "$archive")
 root="$work/zentrix-test"
@@ -35,6 +29,13 @@ cmp -s "$root/x64/zentrix.dll" "$build/x86_64/src/zentrix.dll" || fail "x64/zent
 cmp -s "$root/x86/zentrix.dll" "$build/i686/src/zentrix.dll" || fail "x86/zentrix.dll is not the built one"
 "$top/tests/static/check_dll.sh" "$objdump64" "$root/x64/zentrix.dll" x86-64 >/dev/null || fail "x64 DLL static check"
 "$top/tests/static/check_dll.sh" "$objdump32" "$root/x86/zentrix.dll" i386 >/dev/null || fail "x86 DLL static check"
+grep -q 'processorArchitecture="amd64"' "$root/x64/Zentrix.sxs.manifest" || fail "x64 manifest is not for amd64"
+grep -q 'processorArchitecture="x86"' "$root/x86/Zentrix.sxs.manifest" || fail "x86 manifest is not for x86"
+# A type library's target is the low nibble of its header's flags (offset 20):
+# 1 for 32-bit, 3 for 64-bit Windows.
+syskind() { echo $(( $(od -An -tu1 -j20 -N1 "$1") & 15 )); }
+[ "$(syskind "$root/x64/zentrix_runtime.tlb")" = 3 ] || fail "x64/zentrix_runtime.tlb is not for 64-bit Windows"
+[ "$(syskind "$root/x86/zentrix_runtime.tlb")" = 1 ] || fail "x86/zentrix_runtime.tlb is not for 32-bit Windows"
 grep -q "DEFINE_GUID(CLSID_clsVxTimeTimerMainA" "$root/include/zentrix.h" || fail "header lacks the service class"
 grep -q "library Zentrix" "$root/idl/zentrix.idl" || fail "IDL lacks the library"
 echo "1 passed, 0 failed"
