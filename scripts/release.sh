@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds both architectures and writes the release to build/release/:
-# zentrix-<version>.zip (both DLLs, manifests, IDLs, header, examples,
-# documentation) and zentrix-<version>-x64.msi (the 64-bit DLL, installed
-# per machine into Program Files\Zentrix and registered).
+# zentrix-<version>.zip (both DLLs with their manifests and runtime type
+# libraries, the IDLs, the header, the examples, the documentation),
+# zentrix-<version>-x64.msi (for 64-bit Windows: the 64-bit and the 32-bit DLL,
+# each installed and registered for hosts of its kind) and
+# zentrix-<version>-x86.msi (for 32-bit Windows: the 32-bit DLL).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="${ZENTRIX_BUILD:-$top/build}"
@@ -13,7 +15,6 @@ release="$build/release"
 mkdir -p "$release"
 if command -v zip >/dev/null 2>&1; then ext=zip; else ext=tar.gz; fi
 "$top/packaging/make_archive.sh" "$top" "$build" "$release/zentrix-$version.$ext"
-msi="$build/x86_64/packaging/zentrix.msi"
-[ -f "$msi" ] || { echo "no MSI was built (is wixl installed?)" >&2; exit 1; }
-cp "$msi" "$release/zentrix-$version-x64.msi"
-echo "$release/zentrix-$version-x64.msi"
+for platform in x64 x86; do
+    "$top/packaging/make_msi.sh" "$top" "$build" $platform "$release/zentrix-$version-$platform.msi"
+done

@@ -4,6 +4,7 @@
 // registration-free use through the side-by-side manifest next to the DLL.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "com_support.h"
@@ -380,6 +381,43 @@ TEST_F(RegistrationFree, ManifestMakesClassesAndLibraryReachable) {
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserClasses + key)) << key;
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kMachineClasses + key)) << key;
     }
+}
+
+// A client's own manifest that names the assembly, in the folder that holds
+// the DLL and its manifest (an application's folder, where Windows probes
+// for the assemblies an application depends on).
+TEST_F(RegistrationFree, ClientManifestDependencyFindsTheAssembly) {
+    std::wstring folder = ManifestPath();
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    folder.erase(folder.find_last_of(L'\\'));
+    const std::wstring clientManifest = folder + L"\\zentrix_client_test.manifest";
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+        "  <assemblyIdentity type=\"win32\" name=\"Zentrix.Client\" version=\"1.0.0.0\"/>\n"
+        "  <dependency><dependentAssembly>\n"
+        "    <assemblyIdentity type=\"win32\" name=\"Zentrix.sxs\" version=\"1.0.0.126\" "
+        "processorArchitecture=\"amd64\"/>\n"
+        "  </dependentAssembly></dependency>\n"
+        "</assembly>\n";
+    HANDLE file = CreateFileW(clientManifest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+    CloseHandle(file);
+
+    ExpectNotCreatable();
+    {
+        ActiveManifest manifest(clientManifest);
+        EXPECT_EQ(0u, manifest.Error()) << "activation context from the client's manifest";
+        if (manifest.Error() == 0) {
+            ExpectUsable(false);
+            ComPtr<ITypeLib> runtime;
+            EXPECT_EQ(S_OK, LoadRegTypeLib(LIBID_ZentrixRuntime, 1, 0, LOCALE_NEUTRAL, &runtime));
+        }
+    }
+    ExpectNotCreatable();
+    DeleteFileW(clientManifest.c_str());
 }
 
 }  // namespace
