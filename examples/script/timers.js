@@ -1,5 +1,5 @@
 // Zentrix from JScript: timers and events, the buddy protocol, the control
-// operations and the monitor window. The host must pump messages while the
+// operations, progress bars and the monitor window. The host must pump messages while the
 // script waits (WScript.Sleep) and connect events (WScript.ConnectObject);
 // timers need a window handle of the script's thread (WScript.WindowHandle).
 var failures = 0;
@@ -79,7 +79,23 @@ check(calls.join(";") == "start 11;elapse 11", "buddy calls");
 tm.BuddyObject = null;
 check(tm.BuddyObject == null, "buddy cleared");
 
-// --- 4. The monitor window ---------------------------------------------
+// --- 4. Progress bars --------------------------------------------------
+// A progress bar is any object with Min, Max and Value; a timer control's
+// Timer event moves it (on a form, its Timer control; here the test suite's
+// ZxTest.TimerControl). The bar runs from 0 to the interval while the timer
+// runs.
+var bar = { Min: 0, Max: 0, Value: 0 };
+var control = WScript.CreateObject("ZxTest.TimerControl");
+items.Add(30, null, 2, timeTimerTimeUnitsSeconds);
+item = items.Item(items.Count);
+item.ShowProgressBar(bar, control);
+WScript.Echo("bar from " + bar.Min + " to " + bar.Max);
+elapsed = [];
+waitFor(function () { return elapsed.length > 0; }, 4000);
+check(bar.Value >= 1 && bar.Value <= 2, "the bar moved with the timer: " + bar.Value);
+item.TimerObj = null;                                   // unbinds the control
+
+// --- 5. The monitor window ---------------------------------------------
 tm.ShowTimerDialog(hwnd);
 WScript.Sleep(1200);
 

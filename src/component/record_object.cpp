@@ -1,8 +1,7 @@
 #include "component/record_object.h"
 
-#include <dispex.h>
-
 #include "component/late_bound_object.h"
+#include "component/member_by_name.h"
 
 namespace zx {
 namespace {
@@ -66,21 +65,11 @@ private:
     OwnedRecord record_;
 };
 
-// Calls a property by name. Script objects are asked through IDispatchEx,
-// since some (VBScript class instances) implement no GetIDsOfNames.
 HRESULT CallProperty(IDispatch* object, const wchar_t* name, WORD flags, DISPPARAMS* params, VARIANT* result) {
-    DISPID id = DISPID_UNKNOWN;
-    ComPtr<IDispatchEx> script;
-    object->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(script.GetAddressOf()));
-    if (script) {
-        Bstr text(name);
-        if (SUCCEEDED(script->GetDispID(text.Get(), fdexNameCaseInsensitive, &id)))
-            return script->InvokeEx(id, LOCALE_USER_DEFAULT, flags, params, result, nullptr, nullptr);
-    }
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    NamedMember member;
+    HRESULT hr = FindMember(object, name, &member);
     if (FAILED(hr)) return hr;
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, nullptr, nullptr);
+    return InvokeMember(object, member, flags, params, result, nullptr);
 }
 
 bool ReadProperty(IDispatch* object, const wchar_t* name, VARTYPE type, Variant& value) {

@@ -4,6 +4,7 @@
 
 #include "component/errors.h"
 #include "component/late_bound_object.h"
+#include "component/member_by_name.h"
 #include "component/owned.h"
 
 namespace zx {
@@ -96,9 +97,8 @@ VARIANT Of(VARTYPE type) {
 }
 
 bool HasName(IDispatch* object, const wchar_t* name) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
+    NamedMember member;
+    return SUCCEEDED(FindMember(object, name, &member));
 }
 
 class TypeAttr {
@@ -213,17 +213,13 @@ bool Qualifies(IConnectionPointContainer* container, REFIID events, ITypeInfo* d
 void PutByName(IDispatch* object, const wchar_t* name, const VARIANT& value) {
     if (!object) Raise(ErrorNumber::ObjectNotSet);
     ComPtr<IDispatch> keep(object);  // the write may run code that drops the caller's reference
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-        Raise(ErrorNumber::NotSupported);
+    NamedMember member;
+    if (FAILED(FindMember(object, name, &member))) Raise(ErrorNumber::NotSupported);
     VARIANT argument = value;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&argument, &named, 1, 1};
     EXCEPINFO exception{};
-    UINT argError = 0;
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
-                                &exception, &argError);
+    HRESULT hr = InvokeMember(object, member, DISPATCH_PROPERTYPUT, &params, nullptr, &exception);
     if (FAILED(hr)) RaiseCallFailure(hr, exception);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);

@@ -1,6 +1,6 @@
-// ZxTest.EventSource: an apartment-threaded object whose events the script
-// host's tests connect to (see zxevsource.idl). One object is its own
-// connection point container and its only connection point.
+// The test objects' module: ZxTest.EventSource, an apartment-threaded
+// object whose events the script host's tests connect to, and
+// ZxTest.TimerControl (see zxevsource.idl).
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
@@ -9,75 +9,36 @@
 #include <string>
 #include <vector>
 
+#include "connectable.h"
+#include "timer_control.h"
 #include "zxevsource.h"
 
-using Microsoft::WRL::ComPtr;
+namespace zxtest {
 
-namespace {
-
-const GUID kRecordGuid = {0x432c3e62, 0x251e, 0x4b47, {0xb9, 0xb3, 0xfa, 0xbe, 0xce, 0xc3, 0xaf, 0xc2}};
-const wchar_t kProgId[] = L"ZxTest.EventSource";
 HMODULE gModule;
 LONG gObjects;
 
-HRESULT loadTypeLib(ITypeLib** lib) {
+HRESULT LoadModuleTypeLib(ITypeLib** lib) {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(gModule, path, MAX_PATH);
     return LoadTypeLibEx(path, REGKIND_NONE, lib);
 }
 
-class EventSource final : public IZxEventSource, public IProvideClassInfo2,
-                          public IConnectionPointContainer, public IConnectionPoint {
+namespace {
+
+const GUID kRecordGuid = {0x432c3e62, 0x251e, 0x4b47, {0xb9, 0xb3, 0xfa, 0xbe, 0xce, 0xc3, 0xaf, 0xc2}};
+
+class EventSource final : public ConnectableObject<IZxEventSource> {
 public:
-    EventSource() { InterlockedIncrement(&gObjects); }
-    ~EventSource() { InterlockedDecrement(&gObjects); }
+    EventSource() : ConnectableObject(__uuidof(ZxEventSourceEvents), __uuidof(ZxEventSource)) {}
 
     HRESULT init() {
         ComPtr<ITypeLib> lib;
-        HRESULT hr = loadTypeLib(&lib);
-        if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(__uuidof(IZxEventSource), &dispatchInfo_);
-        if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(__uuidof(ZxEventSource), &classInfo_);
+        HRESULT hr = Describe(&lib);
         ComPtr<ITypeInfo> record;
         if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(kRecordGuid, &record);
         if (SUCCEEDED(hr)) hr = GetRecordInfoFromTypeInfo(record.Get(), &recordInfo_);
         return hr;
-    }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IZxEventSource))
-            *ppv = static_cast<IZxEventSource*>(this);
-        else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2)
-            *ppv = static_cast<IProvideClassInfo2*>(this);
-        else if (riid == IID_IConnectionPointContainer)
-            *ppv = static_cast<IConnectionPointContainer*>(this);
-        else if (riid == IID_IConnectionPoint)
-            *ppv = static_cast<IConnectionPoint*>(this);
-        else
-            return *ppv = nullptr, E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return ULONG(n);
-    }
-
-    // IDispatch, through the type library
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 1; return S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT i, LCID, ITypeInfo** ti) override {
-        if (i) return DISP_E_BADINDEX;
-        return dispatchInfo_.CopyTo(ti);
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT n, LCID, DISPID* ids) override {
-        return dispatchInfo_->GetIDsOfNames(names, n, ids);
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result,
-                        EXCEPINFO* ei, UINT* argErr) override {
-        return dispatchInfo_->Invoke(static_cast<IZxEventSource*>(this), id, flags, dp, result, ei, argErr);
     }
 
     // IZxEventSource
@@ -87,7 +48,7 @@ public:
         args[1].lVal = number;
         args[0].vt = VT_BSTR;
         args[0].bstrVal = text;
-        fire(1, args, 2);
+        Fire(1, args, 2);
         return S_OK;
     }
     STDMETHODIMP Change(LONG number, VARIANT_BOOL flag, BSTR text, VARIANT any, LONG recordValue,
@@ -109,7 +70,7 @@ public:
         args[0].vt = VT_RECORD | VT_BYREF;
         args[0].pvRecord = &record;
         args[0].pRecInfo = recordInfo_.Get();
-        fire(2, args, 5);
+        Fire(2, args, 5);
 
         VARIANT anyText;
         VariantInit(&anyText);
@@ -139,51 +100,7 @@ public:
         return S_OK;
     }
 
-    // IProvideClassInfo2
-    STDMETHODIMP GetClassInfo(ITypeInfo** ti) override { return classInfo_.CopyTo(ti); }
-    STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override {
-        if (!guid) return E_POINTER;
-        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
-        *guid = __uuidof(ZxEventSourceEvents);
-        return S_OK;
-    }
-
-    // IConnectionPointContainer
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** cp) override {
-        if (!cp) return E_POINTER;
-        *cp = nullptr;
-        if (iid != __uuidof(ZxEventSourceEvents)) return CONNECT_E_NOCONNECTION;
-        *cp = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-
-    // IConnectionPoint
-    STDMETHODIMP GetConnectionInterface(IID* iid) override { *iid = __uuidof(ZxEventSourceEvents); return S_OK; }
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** c) override {
-        *c = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-        ComPtr<IDispatch> disp;
-        if (!sink || !cookie) return E_POINTER;
-        if (FAILED(sink->QueryInterface(__uuidof(ZxEventSourceEvents), reinterpret_cast<void**>(disp.GetAddressOf()))))
-            return CONNECT_E_CANNOTCONNECT;
-        sinks_.push_back({++lastCookie_, disp});
-        *cookie = lastCookie_;
-        return S_OK;
-    }
-    STDMETHODIMP Unadvise(DWORD cookie) override {
-        for (auto it = sinks_.begin(); it != sinks_.end(); ++it)
-            if (it->cookie == cookie) { sinks_.erase(it); return S_OK; }
-        return CONNECT_E_NOCONNECTION;
-    }
-    STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
 private:
-    struct Sink { DWORD cookie; ComPtr<IDispatch> disp; };
     struct Pending { HWND window; UINT_PTR timer; EventSource* source; LONG number; };
 
     static std::vector<Pending>& pending() { static std::vector<Pending> list; return list; }
@@ -207,26 +124,24 @@ private:
         ~Bstr() { SysFreeString(s); }
     };
 
-    void fire(DISPID id, VARIANT* args, UINT n) {
-        DISPPARAMS dp{args, nullptr, n, 0};
-        std::vector<Sink> sinks = sinks_;  // a handler may disconnect
-        for (auto& s : sinks) {
-            VARIANT result;
-            VariantInit(&result);
-            s.disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, &result, nullptr, nullptr);
-            VariantClear(&result);
-        }
-    }
-
-    LONG refs_ = 0;  // the first owner is the ComPtr that creates it
-    DWORD lastCookie_ = 0;
-    std::vector<Sink> sinks_;
-    ComPtr<ITypeInfo> dispatchInfo_, classInfo_;
     ComPtr<IRecordInfo> recordInfo_;
+};
+
+// The creatable classes, each with its ProgID and a class object.
+using Create = HRESULT (*)(REFIID, void**);
+struct ClassEntry {
+    const CLSID& clsid;
+    const wchar_t* progId;
+    Create create;
+};
+const ClassEntry kClasses[] = {
+    {__uuidof(ZxEventSource), L"ZxTest.EventSource", &CreateObject<EventSource>},
+    {__uuidof(ZxTimerControl), L"ZxTest.TimerControl", &CreateTimerControl},
 };
 
 class Factory final : public IClassFactory {
 public:
+    explicit Factory(Create create) : create_(create) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         *ppv = (riid == IID_IUnknown || riid == IID_IClassFactory) ? this : nullptr;
@@ -238,12 +153,14 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        ComPtr<EventSource> obj(new EventSource);
-        HRESULT hr = obj->init();
-        return FAILED(hr) ? hr : obj->QueryInterface(riid, ppv);
+        return create_(riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-} gFactory;
+
+private:
+    Create create_;
+};
+Factory gFactories[] = {Factory(kClasses[0].create), Factory(kClasses[1].create)};
 
 std::wstring guidText(const GUID& guid) {
     wchar_t text[40];
@@ -252,6 +169,9 @@ std::wstring guidText(const GUID& guid) {
 }
 
 }  // namespace
+}  // namespace zxtest
+
+using namespace zxtest;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) gModule = module;
@@ -259,8 +179,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*) {
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    if (clsid != __uuidof(ZxEventSource)) return CLASS_E_CLASSNOTAVAILABLE;
-    return gFactory.QueryInterface(riid, ppv);
+    for (size_t i = 0; i < std::size(kClasses); ++i)
+        if (clsid == kClasses[i].clsid) return gFactories[i].QueryInterface(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 STDAPI DllCanUnloadNow() { return gObjects ? S_FALSE : S_OK; }
@@ -268,24 +189,27 @@ STDAPI DllCanUnloadNow() { return gObjects ? S_FALSE : S_OK; }
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(gModule, path, MAX_PATH);
-    std::wstring key = L"CLSID\\" + guidText(__uuidof(ZxEventSource));
     auto set = [](const std::wstring& k, const wchar_t* name, const wchar_t* value) {
         return RegSetKeyValueW(HKEY_CLASSES_ROOT, k.c_str(), name, REG_SZ, value,
                                DWORD((wcslen(value) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     };
-    if (!set(key + L"\\InprocServer32", nullptr, path) ||
-        !set(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") ||
-        !set(key + L"\\ProgID", nullptr, kProgId) ||
-        !set(std::wstring(kProgId) + L"\\CLSID", nullptr, guidText(__uuidof(ZxEventSource)).c_str()))
-        return SELFREG_E_CLASS;
+    for (const ClassEntry& c : kClasses) {
+        const std::wstring clsid = guidText(c.clsid), key = L"CLSID\\" + clsid;
+        if (!set(key + L"\\InprocServer32", nullptr, path) ||
+            !set(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") ||
+            !set(key + L"\\ProgID", nullptr, c.progId) || !set(std::wstring(c.progId) + L"\\CLSID", nullptr, clsid.c_str()))
+            return SELFREG_E_CLASS;
+    }
     ComPtr<ITypeLib> lib;
-    return SUCCEEDED(loadTypeLib(&lib)) && SUCCEEDED(RegisterTypeLib(lib.Get(), path, nullptr))
+    return SUCCEEDED(LoadModuleTypeLib(&lib)) && SUCCEEDED(RegisterTypeLib(lib.Get(), path, nullptr))
                ? S_OK : SELFREG_E_TYPELIB;
 }
 
 STDAPI DllUnregisterServer() {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guidText(__uuidof(ZxEventSource))).c_str());
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+    for (const ClassEntry& c : kClasses) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guidText(c.clsid)).c_str());
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, c.progId);
+    }
     UnRegisterTypeLib(LIBID_ZxEventSourceLib, 1, 0, LOCALE_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     return S_OK;
 }
