@@ -44,17 +44,29 @@ classes() {
     w reg export 'HKLM\Software\Classes' 'C:\zentrix-classes.reg' /y "/reg:$1" >/dev/null 2>&1 ||
         fail "reg export of the $1-bit view"
     iconv -f UTF-16 -t UTF-8 "$prefix/drive_c/zentrix-classes.reg" | tr -d '\r' | awk '
+        BEGIN { n = split(ENVIRON["ZX_DLL_DIRS"], dirs, "|") }
         /^\[/ { key = tolower($0); print key; next }
         /^$/ || /^Windows Registry Editor/ { next }
-        { print key " " $0 }' |
+        {
+            line = $0
+            for (i = 1; i <= n; ++i)
+                while ((at = index(line, dirs[i])) > 0)
+                    line = substr(line, 1, at - 1) "<dir>" substr(line, at + length(dirs[i]))
+            print key " " line
+        }' |
         grep -v -e '^\[hkey_local_machine\\software\\classes\\installer[]\\]' \
                 -e '^\[hkey_local_machine\\software\\classes\\wow6432node[]\\]' \
                 -e '\\flags\] @=' |
-        sed -e 's/Z:\\\\work[^"]*\\\\build\\\\[a-z0-9_]*\\\\src/<dir>/g' \
-            -e 's/C:\\\\Program Files\( (x86)\)\{0,1\}\\\\Zentrix/<dir>/g' \
-            -e 's/<dir>\\\\"$/<dir>"/' | LC_ALL=C sort
+        sed -e 's/<dir>\\\\"$/<dir>"/' | LC_ALL=C sort
     rm -f "$prefix/drive_c/zentrix-classes.reg"
 }
+# The folders the DLLs are registered from, as the export writes them (with
+# doubled backslashes).
+exported() { printf '%s' "$1" | sed 's/\\/\\\\/g'; }
+dll64=$(w winepath -w "$build/x86_64/src/zentrix.dll" | tr -d '\r')
+ZX_DLL_DIRS="$(exported "${dll64%\\*}")|$(exported 'C:\Program Files\Zentrix')|$(exported 'C:\Program Files (x86)\Zentrix')"
+export ZX_DLL_DIRS
+
 # Lines of $2 that $1 does not have.
 added() { LC_ALL=C comm -13 "$1" "$2"; }
 # Checks that view $1 (32 or 64) is back to its baseline $2. Uninstalling
@@ -73,7 +85,6 @@ classes 64 >"$work/base64"; classes 32 >"$work/base32"
 creates && fail "the ProgID works before installing"
 
 # What regsvr32 writes for the 64-bit DLL, with the DLL's folder as <dir>.
-dll64=$(w winepath -w "$build/x86_64/src/zentrix.dll" | tr -d '\r')
 w regsvr32 /s "$dll64" || fail "regsvr32"
 classes 64 >"$work/regsvr32.64"
 w regsvr32 /s /u "$dll64" || fail "regsvr32 /u"
@@ -94,7 +105,7 @@ added "$work/base32" "$work/msi.32" | grep -v '\\0\\win64\]' >"$work/got32"
 diff "$work/expected64" "$work/got64" || fail "the 64-bit view differs from regsvr32's registration"
 diff "$work/expected32" "$work/got32" || fail "the 32-bit view differs from the 32-bit registration"
 creates || fail "creation by ProgID after installing: $(cat "$work/create.out")"
-echo "installed: $(tr -d '\r' <"$work/create.out")"
+printf 'installed: %s\n' "$(tr -d '\r' <"$work/create.out")"
 
 w msiexec /x "$msi64" /qn >/dev/null 2>&1 || fail "msiexec /x of the x64 package failed"
 [ -e "$pf64/zentrix.dll" ] && fail "the 64-bit DLL was left behind"
@@ -102,7 +113,7 @@ w msiexec /x "$msi64" /qn >/dev/null 2>&1 || fail "msiexec /x of the x64 package
 restored 64 "$work/base64"
 restored 32 "$work/base32"
 creates && fail "creation by ProgID still works after uninstalling"
-echo "uninstalled: creation fails: $(tr -d '\r' <"$work/create.out" | tail -1)"
+printf 'uninstalled: creation fails: %s\n' "$(tr -d '\r' <"$work/create.out" | tail -1)"
 
 echo "== 32-bit package"
 w msiexec /i "$msi32" /qn >/dev/null 2>&1 || fail "msiexec /i of the x86 package failed"
