@@ -2,6 +2,7 @@
 
 #include <dispex.h>
 
+#include "component/owned.h"
 #include "component/record_object.h"
 #include "component/type_library.h"
 
@@ -42,9 +43,32 @@ HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* 
     return hr;
 }
 
+bool SameText(BSTR a, BSTR b) {
+    const UINT length = SysStringLen(a);
+    return length == SysStringLen(b) && (length == 0 || memcmp(a, b, length * sizeof(OLECHAR)) == 0);
+}
+
+// Copies into `target` the fields that differ between what a handler was
+// handed and what it left. Only its own changes land: the target may have
+// changed meanwhile (in a tick it is the apartment's last armed record, which
+// a timer the handler armed replaced).
+void TakeChangedFields(const AdditionalArguStru& handed, const AdditionalArguStru& after,
+                       AdditionalArguStru& target) {
+    if (after.lLParam != handed.lLParam) target.lLParam = after.lLParam;
+    if (after.lMParam != handed.lMParam) target.lMParam = after.lMParam;
+    if (after.lHParam != handed.lHParam) target.lHParam = after.lHParam;
+    if (!SameText(after.sComments, handed.sComments)) {
+        BSTR copy = after.sComments ? SysAllocStringLen(after.sComments, SysStringLen(after.sComments)) : nullptr;
+        SysFreeString(target.sComments);
+        target.sComments = copy;
+    }
+}
+
 // VARIANT references, the only by-reference arguments script engines take.
 void CallWithVariants(IDispatch* buddy, IDispatchEx* script, DISPID id, LONG* hWnd, LONG* timerId, LONG* elapseTime,
                       AdditionalArguStru* record, VARIANT_BOOL* cancel) {
+    const LONG passedHwnd = *hWnd, passedTimerId = *timerId;
+    const OwnedRecord handed(*record);
     Variant values[5];
     values[0]->vt = VT_I4, values[0]->lVal = *hWnd;
     values[1]->vt = VT_I4, values[1]->lVal = *timerId;
@@ -69,14 +93,21 @@ void CallWithVariants(IDispatch* buddy, IDispatchEx* script, DISPID id, LONG* hW
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
 
-    // Whatever the handler left, even if it failed afterwards, comes back.
-    auto readBack = [](Variant& value, VARTYPE type, auto* target) {
+    // What the handler changed comes back, even if it failed afterwards. A
+    // handle or identifier it left alone is not written: the caller's
+    // variable may have moved meanwhile (hWnd is the apartment's current
+    // handle, which the handler's own calls or ticks inside it move).
+    auto readBack = [](Variant& value, LONG passed, LONG* target) {
         Variant converted;
-        if (SUCCEEDED(VariantChangeType(converted.Get(), value.Get(), 0, type))) *target = converted->lVal;
+        if (SUCCEEDED(VariantChangeType(converted.Get(), value.Get(), 0, VT_I4)) && converted->lVal != passed)
+            *target = converted->lVal;
     };
-    readBack(values[0], VT_I4, hWnd);
-    readBack(values[1], VT_I4, timerId);
-    if (values[3]->vt == VT_DISPATCH && values[3]->pdispVal) ReadRecordFields(values[3]->pdispVal, *record);
+    readBack(values[0], passedHwnd, hWnd);
+    readBack(values[1], passedTimerId, timerId);
+    if (values[3]->vt == VT_DISPATCH && values[3]->pdispVal) {
+        OwnedRecord after(handed.Get());
+        if (ReadRecordFields(values[3]->pdispVal, after.Get())) TakeChangedFields(handed.Get(), after.Get(), *record);
+    }
     if (cancel) {
         Variant converted;
         if (SUCCEEDED(VariantChangeType(converted.Get(), values[4].Get(), 0, VT_BOOL))) *cancel = converted->boolVal;

@@ -91,6 +91,29 @@ TEST_F(ServiceTest, HandlerChangesRedirectArming) {
     EXPECT_EQ(55, Apartment().gLastAdditionalArgu.Get().lLParam);
 }
 
+// The handle a handler leaves in hWnd, or the current handle that its own
+// calls moved, is where the timer is armed; the record keeps the handle it
+// was added under.
+TEST_F(ServiceTest, HandlersMoveTheHandleTheTimerIsArmedOn) {
+    ComPtr<TimerService> service = NewService();
+    Connect(service.Get(), sink);
+    ComPtr<_clsVxTimeTimerItemsA> timers = AddGroup(100);
+    sink.newHwnd = 300;
+    ASSERT_EQ(S_OK, AddTimer(timers.Get(), 1, 5));
+    EXPECT_TRUE(platform.IsArmed(300, 1));
+    EXPECT_FALSE(platform.IsArmed(100, 1));
+    EXPECT_EQ(300, Apartment().gCurrentHwnd);
+    LONG stored = 0;
+    TimerAt(timers.Get(), 1)->get_hWnd(&stored);
+    EXPECT_EQ(100, stored);
+
+    sink.newHwnd = 0;
+    sink.during = [&] { AddGroup(200); };
+    ASSERT_EQ(S_OK, AddTimer(timers.Get(), 2, 5));
+    EXPECT_TRUE(platform.IsArmed(200, 2));
+    sink.during = nullptr;
+}
+
 TEST_F(ServiceTest, BuddyReceivesTheNotificationsInsteadOfSinks) {
     ComPtr<TimerService> service = NewService();
     Connect(service.Get(), sink);
@@ -168,6 +191,7 @@ public:
             args[0].pvarVal->vt = VT_I2;  // any non-zero value cancels
             args[0].pvarVal->iVal = 1;
         }
+        if (during) during();
         return S_OK;
     }
     STDMETHODIMP DeleteMemberByName(BSTR, DWORD) override { return E_NOTIMPL; }
@@ -181,6 +205,7 @@ public:
     LONG seenTimerId = 0;
     std::wstring seenComments;
     bool cancel = false;
+    std::function<void()> during;  // runs inside every notification
 };
 
 TEST_F(ServiceTest, ScriptBuddiesGetVariantReferencesAndARecordObject) {
@@ -200,7 +225,49 @@ TEST_F(ServiceTest, ScriptBuddiesGetVariantReferencesAndARecordObject) {
     EXPECT_EQ(40, elapse);
     EXPECT_EQ(timeTimerStatusStopped, StatusOf(timers.Get(), 1));
     ClearRecord(record);
+
+    // A group the handler adds moves the current handle, and the timer is
+    // armed there: the handle it was given comes back only if changed.
+    buddy.cancel = false;
+    buddy.during = [&] { AddGroup(200); };
+    ASSERT_EQ(S_OK, AddTimer(timers.Get(), 7, 40));
+    EXPECT_TRUE(platform.IsArmed(200, 7));
+    EXPECT_EQ(200, Apartment().gCurrentHwnd);
+    buddy.during = nullptr;
+
+    // A timer the buddy arms while handling a tick becomes the apartment's
+    // last armed record; only the buddy's own change (lMParam) is laid over it.
+    bool armed = false;
+    buddy.during = [&] {
+        if (armed) return;
+        armed = true;
+        AddTimer(timers.Get(), 9, 40, 0, 0, 77);
+    };
+    platform.Tick(200, 7);
+    EXPECT_EQ(77, Apartment().gLastAdditionalArgu.Get().lLParam);
+    EXPECT_EQ(31, Apartment().gLastAdditionalArgu.Get().lMParam);
+    EXPECT_TRUE(platform.IsArmed(200, 9));
     service->putref_BuddyObject(nullptr);
+}
+
+// An elapse handler that names another timer: that timer is ended, the one
+// that ticked is left as it was; its change to the record is kept for the
+// next notification.
+TEST_F(ServiceTest, ElapseHandlerChangesNameTheTimerUpdated) {
+    ComPtr<TimerService> service = NewService();
+    Connect(service.Get(), sink);
+    ComPtr<_clsVxTimeTimerItemsA> timers = AddGroup(100);
+    ASSERT_EQ(S_OK, AddTimer(timers.Get(), 1, 20, 0, VARIANT_TRUE, 5));
+    ASSERT_EQ(S_OK, AddTimer(timers.Get(), 2, 20, 0, VARIANT_TRUE, 6));
+    sink.newTimerId = 2;
+    sink.newLParam = 42;
+    platform.Tick(100, 1);
+    ASSERT_EQ(3u, sink.calls.size());
+    EXPECT_EQ(1, sink.calls[2].timerId);
+    EXPECT_EQ(6, sink.calls[2].lParam);  // the record armed last, whichever timer ticks
+    EXPECT_EQ(timeTimerStatusStarted, StatusOf(timers.Get(), 1));
+    EXPECT_EQ(timeTimerStatusEnded, StatusOf(timers.Get(), 2));
+    EXPECT_EQ(42, Apartment().gLastAdditionalArgu.Get().lLParam);
 }
 
 TEST_F(ServiceTest, TickOutcomesFollowTheStatus) {

@@ -169,6 +169,7 @@ STDMETHODIMP RecordingSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pa
     call.lParam = record ? record->lLParam : -1;
     calls.push_back(call);
     if (newTimerId) *args[n - 2].plVal = newTimerId;
+    if (newHwnd) *args[n - 1].plVal = newHwnd;
     if (newElapse) {
         if (args[n - 3].vt & VT_BYREF) *args[n - 3].plVal = newElapse;
         else args[n - 3].lVal = newElapse;

@@ -90,6 +90,7 @@ public:
     bool cancel = false;          // sets Cancel in OnTimerStart
     LONG newElapse = 0;           // written to ElapseTime when non-zero
     LONG newTimerId = 0;          // written to TimerId when non-zero
+    LONG newHwnd = 0;             // written to hWnd when non-zero
     LONG newLParam = 0;           // written into the record when non-zero
     bool lacksStart = false;      // a buddy without the start method
     std::function<void()> during; // runs inside every notification
