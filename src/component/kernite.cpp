@@ -93,14 +93,17 @@ void ErrorHandlerMessageVx_Pro(IDispatch* appInfo, const CallError& error) {
     CallError failure;
     if (!Create(kErrorHandlerProgId, handler, failure)) Fail(failure);
 
-    ComPtr<IDispatch> info(appInfo);
     ComPtr<IDispatch> errorObject = MakePropertyObject({LongValue(L"Number", error.number),
                                                        TextValue(L"Description", error.description),
                                                        TextValue(L"Source", error.source)});
-    Bstr empty1(L""), procedure(kAboutProcedure), empty2(L"");
+    // Every by-reference slot owns what it holds: a callee that assigns to
+    // one frees or releases the old value first, and whatever the slots hold
+    // afterwards is freed here.
+    BSTR texts[] = {SysAllocString(L""), SysAllocString(kAboutProcedure), SysAllocString(L"")};
+    IDispatch* objects[] = {appInfo, errorObject.Get()};
+    for (IDispatch* object : objects)
+        if (object) object->AddRef();
     LONG zero1 = 0, zero2 = 0;
-    BSTR texts[] = {empty1.Get(), procedure.Get(), empty2.Get()};
-    IDispatch* objects[] = {info.Get(), errorObject.Get()};
     std::vector<VARIANT> args(8);
     args[0].vt = VT_DISPATCH | VT_BYREF, args[0].ppdispVal = &objects[0];
     args[1].vt = VT_DISPATCH | VT_BYREF, args[1].ppdispVal = &objects[1];
@@ -111,10 +114,9 @@ void ErrorHandlerMessageVx_Pro(IDispatch* appInfo, const CallError& error) {
     args[6].vt = VT_I4 | VT_BYREF, args[6].plVal = &zero2;
     args[7].vt = VT_ERROR, args[7].scode = DISP_E_PARAMNOTFOUND;
     bool reported = CallMethod(handler.Get(), L"ErrorHandlerMessageVx", std::move(args), failure);
-    // The callee may have replaced the by-reference strings; free what is there.
-    if (texts[0] != empty1.Get()) SysFreeString(texts[0]);
-    if (texts[1] != procedure.Get()) SysFreeString(texts[1]);
-    if (texts[2] != empty2.Get()) SysFreeString(texts[2]);
+    for (BSTR text : texts) SysFreeString(text);
+    for (IDispatch* object : objects)
+        if (object) object->Release();
     if (!reported) Fail(failure);
 }
 

@@ -7,6 +7,16 @@
 #include "registry/time_units.h"
 
 namespace zx {
+namespace {
+
+// Resource identifiers and numeric types are 16-bit: a larger number names
+// no resource (and would be cut down to another one by MAKEINTRESOURCE).
+LPCWSTR ResourceNumber(LONG number) {
+    if (number < 0 || number > 0xFFFF) Raise(ErrorNumber::ResourceNotFound);
+    return MAKEINTRESOURCEW(number);
+}
+
+}  // namespace
 
 Bstr ResourceString(LONG id) {
     const wchar_t* text = nullptr;
@@ -19,7 +29,7 @@ ComPtr<IPictureDisp> ResourcePicture(LONG id, LONG kind) {
     const SHORT pictureKind = RoundToShort(kind);
     const UINT imageTypes[] = {IMAGE_BITMAP, IMAGE_ICON, IMAGE_CURSOR};
     if (pictureKind < 0 || pictureKind > 2) Raise(ErrorNumber::ResourceNotFound);
-    HANDLE image = LoadImageW(ThisModule(), MAKEINTRESOURCEW(id), imageTypes[pictureKind], 0, 0, LR_DEFAULTSIZE);
+    HANDLE image = LoadImageW(ThisModule(), ResourceNumber(id), imageTypes[pictureKind], 0, 0, LR_DEFAULTSIZE);
     if (!image) Raise(ErrorNumber::ResourceNotFound);
     PICTDESC description{};
     description.cbSizeofstruct = sizeof(description);
@@ -46,10 +56,10 @@ void ResourceData(LONG id, const VARIANT& type, VARIANT* out) {
     } else {
         Variant number;
         if (FAILED(VariantChangeType(number.Get(), kind.Get(), 0, VT_I4))) Raise(ErrorNumber::TypeMismatch);
-        typeName = MAKEINTRESOURCEW(number->lVal);
+        typeName = ResourceNumber(number->lVal);
     }
     HMODULE module = ThisModule();
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), typeName);
+    HRSRC found = FindResourceW(module, ResourceNumber(id), typeName);
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) Raise(ErrorNumber::ResourceNotFound);

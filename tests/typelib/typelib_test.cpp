@@ -682,8 +682,22 @@ protected:
     void TearDown() override {
         if (module_) FreeLibrary(module_);
     }
-    // The resource's bytes, language neutral, or empty when it is missing.
+    // The languages the module carries the resource in.
+    std::vector<WORD> languages(const std::wstring& type, WORD id) const {
+        std::vector<WORD> found;
+        EnumResourceLanguagesW(
+            module_, type.c_str(), MAKEINTRESOURCEW(id),
+            [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) -> BOOL {
+                reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
+                return TRUE;
+            },
+            reinterpret_cast<LONG_PTR>(&found));
+        return found;
+    }
+    // The resource's bytes, or empty when the module does not carry it in
+    // the neutral language alone (FindResourceEx would fall back to any).
     std::vector<BYTE> neutral(const std::wstring& type, WORD id) const {
+        if (languages(type, id) != std::vector<WORD>{MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)}) return {};
         HRSRC r = FindResourceExW(module_, type.c_str(), MAKEINTRESOURCEW(id), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
         if (!r) return {};
         const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module_, r)));

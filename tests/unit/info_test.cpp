@@ -70,6 +70,20 @@ public:
             }
         }
         calls.push_back(call);
+        if (replaceArguments) {
+            // As a Basic callee assigning to its ByRef parameters: the old
+            // value is freed or released first.
+            for (UINT i = 0; i < params->cArgs; ++i) {
+                VARIANT& arg = params->rgvarg[i];
+                if (arg.vt == (VT_BSTR | VT_BYREF)) {
+                    SysFreeString(*arg.pbstrVal);
+                    *arg.pbstrVal = SysAllocString(L"replaced");
+                } else if (arg.vt == (VT_DISPATCH | VT_BYREF) && *arg.ppdispVal) {
+                    (*arg.ppdispVal)->Release();
+                    *arg.ppdispVal = nullptr;
+                }
+            }
+        }
         return S_OK;
     }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
@@ -80,6 +94,7 @@ public:
 
     std::vector<std::vector<std::wstring>> calls;
     std::vector<ComPtr<IDispatch>> objects;  // objects received, held for inspection
+    bool replaceArguments = false;           // assigns to every by-reference argument
 
 private:
     std::wstring progId_, method_;
@@ -143,6 +158,21 @@ TEST_F(InfoTest, EachFailedStepIsReportedAndAboutCarriesOn) {
     EXPECT_EQ(126, GetLong(handler.objects[0].Get(), L"Revision"));
 }
 
+// A handler that assigns to its by-reference arguments frees or releases
+// what they held: nothing may be freed twice, nothing may leak (the fixture
+// checks that no object is left alive).
+TEST_F(InfoTest, AReportHandlerMayReplaceItsArguments) {
+    handler.Register();
+    handler.replaceArguments = true;
+    ComPtr<InfoObject> info = InfoObject::Create();
+    LONG result = -1;
+    ASSERT_EQ(S_OK, info->About(&result));
+    ASSERT_EQ(2u, handler.calls.size());
+    ASSERT_EQ(4u, handler.objects.size());
+    EXPECT_EQ(126, GetLong(handler.objects[2].Get(), L"Revision"));  // still alive for the second report
+    EXPECT_EQ(91, Number(handler.objects[3].Get()));
+}
+
 TEST_F(InfoTest, AboutFailsOnlyWhenTheReportFails) {
     ComPtr<InfoObject> info = InfoObject::Create();
     LONG result = -1;
@@ -173,10 +203,21 @@ TEST_F(InfoTest, ResourcesOfTheModule) {
     SafeArrayAccessData(bytes.value->parray, reinterpret_cast<void**>(const_cast<char**>(&data)));
     EXPECT_EQ(0, memcmp(data, "MSFT", 4));  // a type library
     SafeArrayUnaccessData(bytes.value->parray);
-    CallResult missing;
-    Call(info.Get(), L"GetProResData", DISPATCH_PROPERTYGET, {Long(99), type}, missing);
-    EXPECT_EQ(DISP_E_EXCEPTION, missing.hr);
-    EXPECT_EQ(static_cast<SCODE>(0x800A0146), missing.exception.scode);
+    // Missing identifiers, and numbers that only name a resource once cut
+    // down to 16 bits (65537 and 1 + 16 * 65536 as identifiers; 65552 as
+    // the type, which would read as the version block's type 16).
+    const VARIANT versionType = Long(65552);
+    const struct {
+        LONG id;
+        VARIANT type;
+    } absent[] = {{99, type}, {65537, type}, {-65535, type}, {1, versionType}};
+    for (const auto& request : absent) {
+        SCOPED_TRACE(testing::Message() << "identifier " << request.id);
+        CallResult missing;
+        Call(info.Get(), L"GetProResData", DISPATCH_PROPERTYGET, {Long(request.id), request.type}, missing);
+        EXPECT_EQ(DISP_E_EXCEPTION, missing.hr);
+        EXPECT_EQ(static_cast<SCODE>(0x800A0146), missing.exception.scode);
+    }
     SysFreeString(type.bstrVal);
 }
 
