@@ -1,12 +1,28 @@
 // The real platform: the local clock, window timers and message boxes.
 #include "platform/platform.h"
 
+#include <mutex>
+
 namespace zx {
 namespace {
 
 // The caption the component's message boxes show: they set no title of their
 // own, so the component's product name appears.
 constexpr wchar_t kMessageBoxCaption[] = L"Zentrix";
+
+// A window timer calls back into this module, and nothing ends it when the
+// last object of the module ends (a repeating timer ticks on, a registry
+// discarded by the service object's end leaves it armed): once a timer has
+// been armed the module stays loaded until the process ends, whatever
+// DllCanUnloadNow answers.
+void KeepModuleLoaded() {
+    static std::once_flag pinned;
+    std::call_once(pinned, [] {
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&KeepModuleLoaded), &self);
+    });
+}
 
 class Win32Platform final : public Platform {
 public:
@@ -18,7 +34,9 @@ public:
     }
     uint32_t TickCount() override { return GetTickCount(); }
     UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) override {
-        return ::SetTimer(window, id, milliseconds, procedure);
+        UINT_PTR armed = ::SetTimer(window, id, milliseconds, procedure);
+        if (armed) KeepModuleLoaded();
+        return armed;
     }
     BOOL KillTimer(HWND window, UINT_PTR id) override { return ::KillTimer(window, id); }
     void MessageBox(const std::wstring& text) override {

@@ -190,5 +190,30 @@ TEST(ComUnload, RegisteredServiceObjectKeepsTheLibrary) {
     EXPECT_EQ(S_FALSE, canUnload()) << "the apartment's registration still holds the service object";
 }
 
+// A window timer the library armed calls back into it even after the last
+// object of the library has ended: the library must stay loaded although
+// DllCanUnloadNow answers S_OK.
+TEST(ComUnload, AnArmedTimerKeepsTheLibraryLoaded) {
+    HiddenWindow window;
+    {
+        Client first;
+        ASSERT_TRUE(first.Open(window.Handle()));
+        ASSERT_EQ(S_OK, AddTimer(first.items.Get(), 7, 60000, /*repeat=*/true));
+        // A second service object replaces the first one's registration; the
+        // first one's end then discards the registration and the registry.
+        ComPtr<_clsVxTimeTimerMainA> second;
+        ASSERT_EQ(S_OK, CreateService(&second));
+    }
+    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
+    ASSERT_NE(nullptr, dll);
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    ASSERT_NE(nullptr, canUnload);
+    EXPECT_EQ(S_OK, canUnload()) << "no object of the library is alive";
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_NE(nullptr, GetModuleHandleW(L"zentrix.dll")) << "unloaded with a timer still armed";
+    KillTimer(window.Get(), 7);
+}
+
 }  // namespace
 }  // namespace zxcom

@@ -116,6 +116,7 @@ protected:
     }
     LONG Number(IDispatch* object) { return GetLong(object, L"Number"); }
 
+    RecordingSink sink{DIID___clsVxTimeTimerMainA};
     KerniteStandIn about{L"VxKernite.clsVxKerniteA", L"AppAboutVxkn", kAboutStandIn};
     KerniteStandIn handler{L"VxKernite.clsVxknErrorHandlerA", L"ErrorHandlerMessageVx", kHandlerStandIn};
 };
@@ -256,6 +257,7 @@ TEST_F(InfoTest, BuddyObjectGlobalIsOnePerThread) {
 
 TEST_F(InfoTest, RelayEmptiesTheRegistryAndStaysSilent) {
     ComPtr<TimerService> service = NewService();
+    Connect(service.Get(), sink);
     ComPtr<_clsVxTimeTimerItemsA> timers = AddGroup(100);
     ASSERT_EQ(S_OK, AddTimer(timers.Get(), 1, 10));
     ComPtr<EventRelay> relay = EventRelay::Create();
@@ -276,6 +278,11 @@ TEST_F(InfoTest, RelayEmptiesTheRegistryAndStaysSilent) {
     platform.Tick(100, 1);  // now unregistered: "Invalid Handle", then the service object notifies
     EXPECT_TRUE(relaySink.calls.empty());
     EXPECT_EQ((std::vector<std::wstring>{L"Invalid Handle"}), platform.messageBoxes);
+    // The service object is still the registered one and notifies.
+    EXPECT_EQ(service.Get(), Apartment().gTimerMain.Get());
+    ASSERT_FALSE(sink.calls.empty());
+    EXPECT_EQ(L"OnTimerElapse", sink.calls.back().name);
+    EXPECT_EQ(1, sink.calls.back().timerId);
     EXPECT_EQ(S_OK, point->Unadvise(cookie));
     EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(cookie));
 

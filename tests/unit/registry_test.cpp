@@ -164,8 +164,9 @@ TEST_F(RegistryTest, ChangedHandleMakesAKeyClash) {
     LONG handle = 100;
     Groups()->Add(&handle, &group);
     group->put_hWnd(300);
+    AddGroup(200);  // moves the current handle away from 100
     EXPECT_EQ(static_cast<HRESULT>(0x800A01C9), Groups()->Add(&handle, &group));  // 457
-    EXPECT_EQ(100, Apartment().gCurrentHwnd);
+    EXPECT_EQ(100, Apartment().gCurrentHwnd);  // set before the key clash
 }
 
 TEST_F(RegistryTest, ClearOfAReplacedCollectionUsesTheApartmentsCount) {

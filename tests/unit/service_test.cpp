@@ -12,17 +12,6 @@ namespace {
 
 class ServiceTest : public ComponentTest {
 protected:
-    // Connects a sink to the service object's events.
-    DWORD Connect(TimerService* service, RecordingSink& sink) {
-        ComPtr<IConnectionPointContainer> container;
-        EXPECT_EQ(S_OK, service->QueryInterface(IID_PPV_ARGS(&container)));
-        ComPtr<IConnectionPoint> point;
-        EXPECT_EQ(S_OK, container->FindConnectionPoint(DIID___clsVxTimeTimerMainA, &point));
-        DWORD cookie = 0;
-        EXPECT_EQ(S_OK, point->Advise(&sink, &cookie));
-        return cookie;
-    }
-
     // Sinks outlive the apartment state, which holds them until TearDown.
     RecordingSink sink{DIID___clsVxTimeTimerMainA};
     RecordingSink second{DIID___clsVxTimeTimerMainA};
@@ -329,9 +318,21 @@ TEST_F(ServiceTest, ReplacingAndEndingTheServiceObject) {
     EXPECT_EQ(0, count);
     EXPECT_EQ(b.Get(), Apartment().gTimerMain.Get());
     AddGroup(200);
+    ComPtr<_clsVxTimeTimerItemsA> held = AddGroup(300);
     a.Reset();  // A's end clears the registration and the registry
     EXPECT_EQ(nullptr, Apartment().gTimerMain.Get());
     EXPECT_EQ(nullptr, Apartment().gTimerGroups.Get());
+    // Adding through a collection the client kept creates a service object
+    // (with a new, empty registry) to hear OnTimerStart; the timer is armed.
+    ASSERT_EQ(S_OK, AddTimer(held.Get(), 5, 10));
+    ASSERT_NE(nullptr, Apartment().gTimerMain.Get());
+    LONG registered = -1;
+    Groups()->Count(&registered);
+    EXPECT_EQ(0, registered);
+    EXPECT_TRUE(platform.IsArmed(300, 5));
+    Apartment().gTimerMain.Reset();  // that object's end clears the registry again
+    EXPECT_EQ(nullptr, Apartment().gTimerGroups.Get());
+    held.Reset();
     // A service object released by its client stays registered; a new one
     // replaces it cleanly.
     b.Reset();

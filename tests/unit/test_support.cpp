@@ -105,6 +105,16 @@ void ComponentTest::TearDown() {
 
 ComPtr<_clsVxTimeTimerGroupsA> ComponentTest::Groups() { return TimerGroups(); }
 
+DWORD ComponentTest::Connect(TimerService* service, IDispatch& sink) {
+    ComPtr<IConnectionPointContainer> container;
+    EXPECT_EQ(S_OK, service->QueryInterface(IID_PPV_ARGS(&container)));
+    ComPtr<IConnectionPoint> point;
+    EXPECT_EQ(S_OK, container->FindConnectionPoint(DIID___clsVxTimeTimerMainA, &point));
+    DWORD cookie = 0;
+    EXPECT_EQ(S_OK, point->Advise(&sink, &cookie));
+    return cookie;
+}
+
 ComPtr<_clsVxTimeTimerItemsA> ComponentTest::AddGroup(LONG hwnd) {
     ComPtr<_clsVxTimeTimerGroupA> group;
     EXPECT_EQ(S_OK, Groups()->Add(&hwnd, &group));

@@ -54,6 +54,8 @@ protected:
     void TearDown() override;
 
     ComPtr<TimerService> NewService() { return TimerService::Create(); }
+    // Connects a sink to the service object's events; returns the cookie.
+    DWORD Connect(TimerService* service, IDispatch& sink);
     // The window-group collection of the apartment, and a group's timers.
     ComPtr<_clsVxTimeTimerGroupsA> Groups();
     ComPtr<_clsVxTimeTimerItemsA> AddGroup(LONG hwnd);
