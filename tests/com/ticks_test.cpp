@@ -55,6 +55,27 @@ TEST_F(ComTicks, OneShotNotifiesOnceWithTheTickTime) {
     EXPECT_TRUE(boxes.Texts().empty()) << testing::PrintToString(boxes.Joined());
 }
 
+double LocalSecondsSinceMidnight() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
+}
+
+// A timer's start is the local clock's seconds since midnight, rounded to
+// whole seconds.
+TEST_F(ComTicks, StartTimeIsTheLocalClock) {
+    Open(window.Handle());
+    const double before = LocalSecondsSinceMidnight();
+    ASSERT_EQ(S_OK, AddTimer(client.items.Get(), 3, 60000));
+    const double after = LocalSecondsSinceMidnight();
+    if (after < before) GTEST_SKIP() << "midnight passed during the test";
+    LONG start = -1;
+    ASSERT_EQ(S_OK, ItemAt(client.items.Get(), 1)->get_StartTime(&start));
+    EXPECT_GE(start, static_cast<LONG>(before)) << "clock read before: " << before;
+    EXPECT_LE(start, static_cast<LONG>(after) + 1) << "clock read after: " << after;
+    KillTimer(window.Get(), 3);
+}
+
 TEST_F(ComTicks, RepeatingNotifiesOnItsFirstTickOnly) {
     Open(window.Handle());
     ASSERT_EQ(S_OK, AddTimer(client.items.Get(), 2, 20, /*repeat=*/true));
