@@ -682,16 +682,15 @@ protected:
     void TearDown() override {
         if (module_) FreeLibrary(module_);
     }
+    static BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) {
+        reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
+        return TRUE;
+    }
     // The languages the module carries the resource in.
     std::vector<WORD> languages(const std::wstring& type, WORD id) const {
         std::vector<WORD> found;
-        EnumResourceLanguagesW(
-            module_, type.c_str(), MAKEINTRESOURCEW(id),
-            [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) -> BOOL {
-                reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
-                return TRUE;
-            },
-            reinterpret_cast<LONG_PTR>(&found));
+        EnumResourceLanguagesW(module_, type.c_str(), MAKEINTRESOURCEW(id), &CollectLanguage,
+                               reinterpret_cast<LONG_PTR>(&found));
         return found;
     }
     // The resource's bytes, or empty when the module does not carry it in
