@@ -6,6 +6,7 @@
 #include "component/module.h"
 #include "component/per_user_registration.h"
 #include "component/registration.h"
+#include "dialog/monitor_dialog.h"
 #include "service/apartment.h"
 
 extern "C" {
@@ -13,6 +14,8 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_THREAD_DETACH:
+        // Only a thread that used the library can have monitor windows.
+        if (zx::ExistingApartment()) zx::CloseThreadMonitorWindows();
         zx::DiscardApartment();
         break;
     case DLL_PROCESS_DETACH:

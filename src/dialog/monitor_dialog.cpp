@@ -390,6 +390,17 @@ LRESULT CALLBACK MonitorWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
+static BOOL CALLBACK CollectMonitorWindow(HWND window, LPARAM found) {
+    if (g_class.Owns(window)) reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+void CloseThreadMonitorWindows() {
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectMonitorWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) DestroyWindow(window);
+}
+
 void ShowMonitorDialog() {
     ComPtr<MonitorDialog> dialog = MonitorDialog::Create();
     dialog->Load();

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 
 #include "com_support.h"
 
@@ -213,6 +214,38 @@ TEST(ComUnload, AnArmedTimerKeepsTheLibraryLoaded) {
     CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_NE(nullptr, GetModuleHandleW(L"zentrix.dll")) << "unloaded with a timer still armed";
     KillTimer(window.Get(), 7);
+}
+
+// A thread that ends with monitor windows open: the system destroys its
+// windows without telling them, so the library closes them itself and
+// their dialog objects end; nothing of the library stays alive.
+TEST(ComUnload, MonitorWindowsOfAnEndingThreadAreClosed) {
+    HRESULT shown = E_FAIL;
+    HWND monitor = nullptr;
+    std::thread client([&] {
+        if (FAILED(CoInitialize(nullptr))) return;
+        {
+            ComPtr<_clsVxTimeTimerMainA> service;
+            if (SUCCEEDED(CreateService(&service))) {
+                VARIANT result;
+                VariantInit(&result);
+                shown = service->ShowTimerDialog(nullptr, &result);
+                VariantClear(&result);
+                monitor = FindWindowW(nullptr, L"Orvanta Timer Service Manager");
+            }
+        }
+        CoUninitialize();
+    });
+    client.join();
+    ASSERT_EQ(S_OK, shown);
+    EXPECT_NE(nullptr, monitor);
+    EXPECT_FALSE(IsWindow(monitor));
+    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
+    ASSERT_NE(nullptr, dll);
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    ASSERT_NE(nullptr, canUnload);
+    EXPECT_EQ(S_OK, canUnload()) << "the monitor window's dialog object is still alive";
 }
 
 }  // namespace
