@@ -64,7 +64,7 @@ public:
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         ITypeInfo* info = TypeInfoOf(__uuidof(Interface));
         if (!info) return TYPE_E_CANTLOADLIBRARY;
-        return info->GetIDsOfNames(names, count, ids);
+        return IdsOfNamesByTypeInfo(info, names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override {

@@ -99,6 +99,18 @@ bool IsMissing(const VARIANT* arg) {
     return !arg || (arg->vt == VT_ERROR && arg->scode == DISP_E_PARAMNOTFOUND);
 }
 
+// A by-reference argument whose reference is null, directly or inside the
+// VARIANTs it refers to: it carries no value of any type.
+bool LacksReferent(const VARIANT* arg) {
+    for (int depth = 0; arg && depth < 8; ++depth) {
+        if (!(arg->vt & VT_BYREF)) return false;
+        if (!arg->byref) return true;
+        if (arg->vt != (VT_VARIANT | VT_BYREF)) return false;
+        arg = arg->pvarVal;
+    }
+    return false;
+}
+
 void* DataOf(VARIANT* v) { return &v->lVal; }
 
 // Converts `source` into `target` (cleared, then typed as `type`).
@@ -338,10 +350,15 @@ HRESULT SelectFunction(ITypeInfo* info, DISPID member, WORD flags, const VARIANT
 
 }  // namespace
 
+HRESULT IdsOfNamesByTypeInfo(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) {
+    if (!names || !ids || count == 0) return E_INVALIDARG;
+    return info->GetIDsOfNames(names, count, ids);
+}
+
 HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
                          VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     DISPPARAMS none{};
-    if (!params) params = &none;
+    if (!params) params = &none;  // taken as a call without arguments
     const UINT argCount = params->cArgs;
     UINT namedCount = params->cNamedArgs;
     if (namedCount > argCount || (argCount && !params->rgvarg) || (namedCount && !params->rgdispidNamedArgs))
@@ -412,6 +429,18 @@ HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, 
         } else {
             VARIANT* arg = argFor[p];
             bool optional = element.paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT);
+            // A null reference never reaches a member: an optional parameter
+            // takes it as omitted, any other refuses it.
+            VARIANT omitted;
+            omitted.vt = VT_ERROR;
+            omitted.scode = DISP_E_PARAMNOTFOUND;
+            if (LacksReferent(arg)) {
+                if (!optional) {
+                    if (argError) *argError = argIndex[p];
+                    return DISP_E_TYPEMISMATCH;
+                }
+                arg = &omitted;
+            }
             if (IsMissing(arg) && !optional && slot.type.kind != Kind::Record) {
                 if (!arg && namedCount == firstNamed) return DISP_E_BADPARAMCOUNT;
                 return DISP_E_PARAMNOTOPTIONAL;

@@ -11,6 +11,10 @@
 
 namespace zx {
 
+// GetIDsOfNames through the type information, refusing absent arrays and an
+// empty list (ITypeInfo::GetIDsOfNames reads through them unchecked).
+HRESULT IdsOfNamesByTypeInfo(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids);
+
 HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags,
                          DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argError);
 

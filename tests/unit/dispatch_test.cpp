@@ -1,6 +1,8 @@
 // Late-bound calls into the component's dual interfaces.
 #include "test_support.h"
 
+#include "component/dispatch.h"
+
 namespace zx::test {
 namespace {
 
@@ -208,6 +210,214 @@ TEST_F(DispatchTest, RecordsArriveInEveryForm) {
     EXPECT_EQ(11, stored->lLParam);
     EXPECT_STREQ(L"note", stored->sComments);
     EXPECT_EQ(4, GetLong(timers.Get(), L"Count"));
+}
+
+// What clients get back when their calls are malformed: an HRESULT, never a
+// crash, and no object left alive (the fixture counts them at the end).
+
+VARIANT Reference(VARTYPE type, void* pointer) {
+    VARIANT v;
+    v.vt = type | VT_BYREF;
+    v.byref = pointer;
+    return v;
+}
+
+TEST_F(DispatchTest, MalformedParameterBlocksAreRefused) {
+    DISPID check = IdOf(timers.Get(), L"CheckExistance");
+    DISPID hwnd = IdOf(group.Get(), L"hWnd");
+    VARIANT two[] = {Long(1), Long(2)};
+    DISPID named[] = {0, 1};
+    DISPPARAMS argsWithoutArray{nullptr, nullptr, 2, 0};
+    DISPPARAMS namesWithoutArray{two, nullptr, 2, 1};
+    DISPPARAMS moreNamesThanArgs{two, named, 1, 2};
+    DISPPARAMS nothing{};
+    struct Case {
+        const char* what;
+        IDispatch* object;
+        DISPID member;
+        WORD flags;
+        DISPPARAMS* params;
+        HRESULT expected;
+    } cases[] = {
+        // No parameter block is a call without arguments.
+        {"no parameter block for a get", timers.Get(), IdOf(timers.Get(), L"Count"), DISPATCH_PROPERTYGET, nullptr,
+         S_OK},
+        {"no parameter block for a method that needs arguments", timers.Get(), check, DISPATCH_METHOD, nullptr,
+         DISP_E_BADPARAMCOUNT},
+        {"arguments counted but absent", timers.Get(), check, DISPATCH_METHOD, &argsWithoutArray, E_INVALIDARG},
+        {"names counted but absent", timers.Get(), check, DISPATCH_METHOD, &namesWithoutArray, E_INVALIDARG},
+        {"more names than arguments", timers.Get(), check, DISPATCH_METHOD, &moreNamesThanArgs, E_INVALIDARG},
+        {"a put without its value", group.Get(), hwnd, DISPATCH_PROPERTYPUT, &nothing, DISP_E_BADPARAMCOUNT},
+        {"no kind of access", timers.Get(), check, 0, &nothing, DISP_E_MEMBERNOTFOUND},
+        {"an undefined kind of access", timers.Get(), check, 0x10, &nothing, DISP_E_MEMBERNOTFOUND},
+    };
+    for (const Case& c : cases) {
+        Variant result;
+        EXCEPINFO exception{};
+        UINT argError = 0;
+        EXPECT_EQ(c.expected, c.object->Invoke(c.member, IID_NULL, LOCALE_USER_DEFAULT, c.flags, c.params,
+                                               result.Get(), &exception, &argError))
+            << c.what;
+    }
+    EXPECT_EQ(100, GetLong(group.Get(), L"hWnd"));
+}
+
+TEST_F(DispatchTest, NamedArgumentsThatNameNoParameter) {
+    // CheckExistance: lHwnd is parameter 0, lTimerId 1, the result 2.
+    DISPID check = IdOf(timers.Get(), L"CheckExistance");
+    struct Case {
+        const char* what;
+        std::vector<DISPID> named;  // for rgvarg[0], rgvarg[1]
+        UINT badIndex;              // the rgvarg index puArgErr names
+    } cases[] = {
+        {"the same parameter twice", {1, 1}, 1},
+        {"a parameter beyond the list", {0, 7}, 1},
+        {"the hidden result parameter", {2, 0}, 0},
+        {"a negative identifier", {-7, 0}, 0},
+        {"the put value's name on a method", {DISPID_PROPERTYPUT, 0}, 0},
+    };
+    for (const Case& c : cases) {
+        VARIANT args[] = {Long(1), Long(2)};
+        std::vector<DISPID> named = c.named;
+        DISPPARAMS params{args, named.data(), 2, 2};
+        Variant result;
+        UINT argError = 77;
+        EXPECT_EQ(DISP_E_PARAMNOTFOUND, timers->Invoke(check, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                                       result.Get(), nullptr, &argError))
+            << c.what;
+        EXPECT_EQ(c.badIndex, argError) << c.what;
+        EXPECT_EQ(DISP_E_PARAMNOTFOUND, timers->Invoke(check, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                                       nullptr, nullptr, nullptr))
+            << c.what << " (no puArgErr)";
+    }
+}
+
+TEST_F(DispatchTest, ReferencesWithoutReferentsAreTypeMismatches) {
+    AdditionalArguStru record{};
+    ComPtr<IDispatch> timer;
+    {
+        CallResult added;
+        Call(timers.Get(), L"Add", DISPATCH_METHOD, {Long(1), RecordRef(&record), Long(10)}, added);
+        ASSERT_EQ(S_OK, added.hr);
+        timer = GetObject(timers.Get(), L"Item", {Long(1)});
+    }
+    VARIANT innerNull = Reference(VT_I4, nullptr);
+    struct Case {
+        const char* what;
+        IDispatch* object;
+        const wchar_t* member;
+        WORD flags;
+        std::vector<VARIANT> args;  // in call order
+        UINT badIndex;              // in rgvarg order
+    } cases[] = {
+        {"long reference", timers.Get(), L"CheckExistance", DISPATCH_METHOD, {Reference(VT_I4, nullptr), Long(1)}, 1},
+        {"variant reference to a long*", timers.Get(), L"CheckExistance", DISPATCH_METHOD,
+         {Long(1), Reference(VT_VARIANT, nullptr)}, 0},
+        {"variant holding a null long reference", timers.Get(), L"CheckExistance", DISPATCH_METHOD,
+         {Long(1), VariantRef(&innerNull)}, 0},
+        {"variant reference to a VARIANT*", timers.Get(), L"Item", DISPATCH_PROPERTYGET,
+         {Reference(VT_VARIANT, nullptr)}, 0},
+        {"variant reference to a record", timers.Get(), L"Add", DISPATCH_METHOD,
+         {Long(2), Reference(VT_VARIANT, nullptr), Long(10)}, 1},
+        {"object reference to a record", timers.Get(), L"Add", DISPATCH_METHOD,
+         {Long(2), Reference(VT_DISPATCH, nullptr), Long(10)}, 1},
+        {"object reference to an IDispatch**", timer.Get(), L"ShowProgressBar", DISPATCH_METHOD,
+         {Reference(VT_DISPATCH, nullptr), Reference(VT_DISPATCH, nullptr)}, 1},
+        {"long reference as a put value", timer.Get(), L"hWnd", DISPATCH_PROPERTYPUT, {Reference(VT_I4, nullptr)}, 0},
+    };
+    for (const Case& c : cases) {
+        CallResult result;
+        Call(c.object, c.member, c.flags, c.args, result);
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, result.hr) << c.what;
+        EXPECT_EQ(c.badIndex, result.argError) << c.what;
+        std::vector<VARIANT> reversed(c.args.rbegin(), c.args.rend());
+        DISPID putId = DISPID_PROPERTYPUT;
+        DISPPARAMS params{reversed.data(), c.flags == DISPATCH_PROPERTYPUT ? &putId : nullptr,
+                          UINT(reversed.size()), c.flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, c.object->Invoke(IdOf(c.object, c.member), IID_NULL, LOCALE_USER_DEFAULT,
+                                                        c.flags, &params, nullptr, nullptr, nullptr))
+            << c.what << " (no result, exception or puArgErr)";
+    }
+    EXPECT_EQ(1, GetLong(timers.Get(), L"Count"));
+    EXPECT_EQ(100, GetLong(timer.Get(), L"hWnd"));  // the group's, unchanged
+
+    // For an optional parameter a null reference is an omitted argument,
+    // while a reference to a null string is the empty string.
+    BSTR none = nullptr;
+    VARIANT owners[] = {Reference(VT_BSTR, nullptr), Reference(VT_BSTR, &none)};
+    for (LONG id = 2; id <= 3; ++id) {
+        CallResult added;
+        Call(timers.Get(), L"Add", DISPATCH_METHOD,
+             {Long(id), RecordRef(&record), Long(10), Long(0), Reference(VT_BOOL, nullptr), owners[id - 2]}, added);
+        EXPECT_EQ(S_OK, added.hr) << id;
+        EXPECT_EQ(L"", GetString(GetObject(timers.Get(), L"Item", {Long(id)}).Get(), L"Owner")) << id;
+        EXPECT_EQ(0, GetLong(GetObject(timers.Get(), L"Item", {Long(id)}).Get(), L"Repeat")) << id;
+    }
+    EXPECT_EQ(3, GetLong(timers.Get(), L"Count"));
+}
+
+TEST_F(DispatchTest, AbsentObjectsAndOutputs) {
+    // No place for the result: the value, an object here, is released.
+    VARIANT hwnd = Long(1);
+    DISPPARAMS one{&hwnd, nullptr, 1, 0};
+    EXPECT_EQ(S_OK, groups->Invoke(IdOf(groups.Get(), L"Item"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                   &one, nullptr, nullptr, nullptr));
+    // A failing member without EXCEPINFO still reports the exception.
+    hwnd.lVal = 5;
+    EXPECT_EQ(DISP_E_EXCEPTION, groups->Invoke(IdOf(groups.Get(), L"Item"), IID_NULL, LOCALE_USER_DEFAULT,
+                                               DISPATCH_PROPERTYGET, &one, nullptr, nullptr, nullptr));
+
+    VARIANT nothing;
+    nothing.vt = VT_DISPATCH;
+    nothing.pdispVal = nullptr;
+    CallResult cleared;
+    Call(group.Get(), L"TimerItems", DISPATCH_PROPERTYPUTREF, {nothing}, cleared);
+    EXPECT_EQ(S_OK, cleared.hr);
+    // An object of another interface, and a number, are no timer collection.
+    VARIANT other;
+    other.vt = VT_DISPATCH;
+    other.pdispVal = groups.Get();
+    for (VARIANT wrong : {other, Long(3)}) {
+        CallResult refused;
+        Call(group.Get(), L"TimerItems", DISPATCH_PROPERTYPUTREF, {wrong}, refused);
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, refused.hr) << wrong.vt;
+        EXPECT_EQ(0u, refused.argError) << wrong.vt;
+    }
+}
+
+TEST_F(DispatchTest, ForeignInterfacesAndBadQueries) {
+    DISPID count = IdOf(timers.Get(), L"Count");
+    DISPPARAMS nothing{};
+    Variant result;
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, timers->Invoke(count, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                                      &nothing, result.Get(), nullptr, nullptr));
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Add"), const_cast<LPOLESTR>(L"lElapseTime"), nullptr};
+    DISPID ids[3] = {7, 7, 7};
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, timers->GetIDsOfNames(IID_IDispatch, names, 1, LOCALE_USER_DEFAULT, ids));
+    EXPECT_EQ(7, ids[0]);
+    // An absent parameter name is unknown; the others still resolve.
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, timers->GetIDsOfNames(IID_NULL, names, 3, LOCALE_USER_DEFAULT, ids));
+    EXPECT_EQ(0x60030006, ids[0]);
+    EXPECT_EQ(2, ids[1]);
+    EXPECT_EQ(DISPID_UNKNOWN, ids[2]);
+    LPOLESTR absent[] = {nullptr};
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, timers->GetIDsOfNames(IID_NULL, absent, 1, LOCALE_USER_DEFAULT, ids));
+
+    ComPtr<ITypeInfo> info;
+    EXPECT_EQ(DISP_E_BADINDEX, timers->GetTypeInfo(1, LOCALE_USER_DEFAULT, &info));
+    EXPECT_EQ(nullptr, info.Get());
+    EXPECT_EQ(E_POINTER, timers->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
+    EXPECT_EQ(E_POINTER, timers->GetTypeInfoCount(nullptr));
+    ASSERT_EQ(S_OK, timers->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info));
+
+    // Name look-ups with missing arrays or no names.
+    DISPID id = 7;
+    EXPECT_EQ(E_INVALIDARG, timers->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &id));
+    EXPECT_EQ(E_INVALIDARG, timers->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr));
+    EXPECT_EQ(E_INVALIDARG, timers->GetIDsOfNames(IID_NULL, names, 0, LOCALE_USER_DEFAULT, &id));
+    EXPECT_EQ(7, id);
+    EXPECT_EQ(S_OK, timers->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
+    EXPECT_EQ(0x60030006, id);
 }
 
 }  // namespace
