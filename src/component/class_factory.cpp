@@ -1,5 +1,7 @@
 #include "component/class_factory.h"
 
+#include <vector>
+
 #include "component/class_table.h"
 #include "component/module.h"
 
@@ -39,12 +41,17 @@ private:
 HRESULT GetClassFactory(REFCLSID clsid, REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    static ClassFactory* factories[16] = {};
     auto classes = ComponentClasses();
+    // One factory per class, made once (any thread may ask first) and kept
+    // as long as the module.
+    static const std::vector<ClassFactory*> factories = [&] {
+        std::vector<ClassFactory*> made;
+        for (const auto& entry : classes) made.push_back(entry.create ? new ClassFactory(&entry) : nullptr);
+        return made;
+    }();
     for (size_t i = 0; i < classes.size(); ++i) {
         if (*classes[i].clsid != clsid) continue;
-        if (!classes[i].create) break;
-        if (!factories[i]) factories[i] = new ClassFactory(&classes[i]);  // lives as long as the module
+        if (!factories[i]) break;
         return factories[i]->QueryInterface(riid, out);
     }
     return CLASS_E_CLASSNOTAVAILABLE;

@@ -55,15 +55,19 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
     return E_NOTIMPL;
 }
 
-std::vector<ComPtr<IDispatch>> ConnectionPoint::Sinks() const {
-    std::vector<ComPtr<IDispatch>> copy;
-    copy.reserve(sinks_.size());
-    for (const auto& entry : sinks_) copy.push_back(entry.second);
-    return copy;
+bool ConnectionPoint::IsConnected(DWORD cookie) const {
+    for (const auto& entry : sinks_)
+        if (entry.first == cookie) return true;
+    return false;
 }
 
 void ConnectionPoint::Fire(DISPID event, VARIANT* reversedArgs, UINT count) const {
-    for (const ComPtr<IDispatch>& sink : Sinks()) {
+    // Each sink is held for its call, so that a handler may disconnect or
+    // release any of them; one disconnected by an earlier handler of this
+    // event is skipped.
+    const std::vector<std::pair<DWORD, ComPtr<IDispatch>>> connected = sinks_;
+    for (const auto& [cookie, sink] : connected) {
+        if (!IsConnected(cookie)) continue;
         DISPPARAMS params{reversedArgs, nullptr, count, 0};
         VARIANT result;
         VariantInit(&result);

@@ -30,14 +30,14 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections** connections) override;
 
     REFIID Events() const { return events_; }
-    // The connected sinks, each held for the caller, so that a handler may
-    // disconnect or release the source while the event is delivered.
-    std::vector<ComPtr<IDispatch>> Sinks() const;
     // Calls every sink with the event's DISPID and arguments (reversed, as
-    // dispatch wants them); results and failures are ignored.
+    // dispatch wants them); results and failures are ignored. The caller
+    // keeps the connection point's owner alive for the call.
     void Fire(DISPID event, VARIANT* reversedArgs, UINT count) const;
 
 private:
+    bool IsConnected(DWORD cookie) const;
+
     IConnectionPointContainer* container_;
     IID events_;
     DWORD nextCookie_ = 1;

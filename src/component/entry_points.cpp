@@ -21,8 +21,12 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     case DLL_PROCESS_DETACH:
         // At process end the client's objects may already be gone: release
         // nothing then. On FreeLibrary nothing of ours is alive anyway.
-        if (reserved) zx::AbandonApartments();
-        else zx::DiscardApartment();
+        if (reserved) {
+            zx::AbandonApartments();
+        } else {
+            zx::DiscardApartment();
+            zx::ReleaseApartmentSlot();
+        }
         break;
     default:
         break;

@@ -1,5 +1,7 @@
 #include "service/apartment.h"
 
+#include <new>
+
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
 
@@ -18,13 +20,16 @@ bool g_abandoned = false;
 }  // namespace
 
 ApartmentState* ExistingApartment() {
-    if (g_abandoned) return nullptr;
+    if (g_abandoned || TlsSlot() == TLS_OUT_OF_INDEXES) return nullptr;
     return static_cast<ApartmentState*>(TlsGetValue(TlsSlot()));
 }
 
 ApartmentState& Apartment() {
     ApartmentState* state = ExistingApartment();
     if (!state) {
+        // Without a slot the state could not be found again: every call
+        // would start an empty registry.
+        if (g_abandoned || TlsSlot() == TLS_OUT_OF_INDEXES) throw std::bad_alloc();
         state = new ApartmentState;
         TlsSetValue(TlsSlot(), state);
     }
@@ -39,6 +44,11 @@ void DiscardApartment() {
 }
 
 void AbandonApartments() { g_abandoned = true; }
+
+void ReleaseApartmentSlot() {
+    if (TlsSlot() != TLS_OUT_OF_INDEXES) TlsFree(TlsSlot());
+    g_abandoned = true;
+}
 
 ComPtr<_clsVxTimeTimerGroupsA> TimerGroups() {
     ApartmentState& state = Apartment();

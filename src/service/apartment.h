@@ -27,6 +27,9 @@ ApartmentState* ExistingApartment();
 void DiscardApartment();
 // Forgets every thread's state without releasing anything (process end).
 void AbandonApartments();
+// Gives the TLS slot back when the module is unloaded; no state is found or
+// made afterwards.
+void ReleaseApartmentSlot();
 
 // gTimerGroups, storing a new empty collection first if it is empty.
 ComPtr<_clsVxTimeTimerGroupsA> TimerGroups();

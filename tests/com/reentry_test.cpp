@@ -139,6 +139,22 @@ TEST_F(ComReentry, StartHandlerAddsFurtherTimers) {
     EXPECT_TRUE(boxes.Texts().empty()) << testing::PrintToString(boxes.Joined());
 }
 
+// A sink that an earlier handler of the same event disconnected hears
+// nothing more, that event included.
+TEST_F(ComReentry, StartHandlerDisconnectsALaterSink) {
+    ComPtr<Sink> other = Sink::Make();
+    Connection otherConnection;
+    ASSERT_EQ(S_OK, otherConnection.Connect(client.service.Get(), other));
+    sink->onEvent = [&](DISPID id, DISPPARAMS*) {
+        if (id == kOnTimerStart) otherConnection.Disconnect();
+    };
+    ASSERT_EQ(S_OK, AddTimer(client.items.Get(), 1, 30));
+    EXPECT_EQ(1u, sink->Count(kOnTimerStart));
+    EXPECT_EQ(0u, other->Count(kOnTimerStart));
+    ASSERT_TRUE(WaitForElapse(sink.Get()));
+    EXPECT_EQ(0u, other->Count(kOnTimerElapse));
+}
+
 TEST_F(ComReentry, StartHandlerDisconnectsItself) {
     ComPtr<Sink> other = Sink::Make();
     Connection otherConnection;
