@@ -1,6 +1,7 @@
 #include "component/module.h"
 
 #include <atomic>
+#include <mutex>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -15,6 +16,15 @@ void ObjectDestroyed() { --g_objects; }
 void LockModule(bool lock) { lock ? ++g_locks : --g_locks; }
 long LiveObjectCount() { return g_objects.load(); }
 bool CanUnload() { return g_objects.load() == 0 && g_locks.load() == 0; }
+
+void KeepModuleLoaded() {
+    static std::once_flag pinned;
+    std::call_once(pinned, [] {
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&KeepModuleLoaded), &self);
+    });
+}
 
 HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
 

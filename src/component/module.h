@@ -13,6 +13,11 @@ void LockModule(bool lock);
 long LiveObjectCount();
 bool CanUnload();
 
+// Keeps the module loaded until the process ends, whatever DllCanUnloadNow
+// answers: for code the system or COM calls back without an object of ours
+// being alive (window timers, the per-thread watch of the apartment's end).
+void KeepModuleLoaded();
+
 HMODULE ThisModule();
 std::wstring ThisModulePath();
 

@@ -1,7 +1,7 @@
 // The real platform: the local clock, window timers and message boxes.
 #include "platform/platform.h"
 
-#include <mutex>
+#include "component/module.h"
 
 namespace zx {
 namespace {
@@ -9,20 +9,6 @@ namespace {
 // The caption the component's message boxes show: they set no title of their
 // own, so the component's product name appears.
 constexpr wchar_t kMessageBoxCaption[] = L"Zentrix";
-
-// A window timer calls back into this module, and nothing ends it when the
-// last object of the module ends (a repeating timer ticks on, a registry
-// discarded by the service object's end leaves it armed): once a timer has
-// been armed the module stays loaded until the process ends, whatever
-// DllCanUnloadNow answers.
-void KeepModuleLoaded() {
-    static std::once_flag pinned;
-    std::call_once(pinned, [] {
-        HMODULE self = nullptr;
-        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                           reinterpret_cast<LPCWSTR>(&KeepModuleLoaded), &self);
-    });
-}
 
 class Win32Platform final : public Platform {
 public:
@@ -35,6 +21,8 @@ public:
     uint32_t TickCount() override { return GetTickCount(); }
     UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) override {
         UINT_PTR armed = ::SetTimer(window, id, milliseconds, procedure);
+        // The timer calls back into this module even after its last object
+        // has ended (a repeating timer ticks on).
         if (armed) KeepModuleLoaded();
         return armed;
     }

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "component/module.h"
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
 
@@ -16,6 +17,47 @@ DWORD TlsSlot() {
 }
 
 bool g_abandoned = false;
+
+// Discards the thread's state as the thread's COM apartment ends: its last
+// CoUninitialize may unload the servers of client objects the state holds
+// (a buddy, sinks, a bound progress bar), which must be released before.
+class ApartmentEndWatch final : public IInitializeSpy {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = (riid == IID_IUnknown || riid == IID_IInitializeSpy) ? static_cast<IInitializeSpy*>(this) : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG left = InterlockedDecrement(&references_);
+        if (!left) delete this;
+        return left;
+    }
+    STDMETHODIMP PreInitialize(DWORD, DWORD) override { return S_OK; }
+    STDMETHODIMP PostInitialize(HRESULT result, DWORD, DWORD) override { return result; }
+    STDMETHODIMP PreUninitialize(DWORD references) override {
+        if (references == 1) DiscardApartment();
+        return S_OK;
+    }
+    STDMETHODIMP PostUninitialize(DWORD) override { return S_OK; }
+
+private:
+    LONG references_ = 0;
+};
+
+void WatchApartmentEnd(ApartmentState& state) {
+    ComPtr<ApartmentEndWatch> watch(new ApartmentEndWatch);
+    if (FAILED(CoRegisterInitializeSpy(watch.Get(), &state.endWatch))) {
+        state.endWatch.QuadPart = 0;
+        return;
+    }
+    // COM calls the watch on this thread's last CoUninitialize, which may
+    // come after DllCanUnloadNow let the module go.
+    KeepModuleLoaded();
+}
 
 }  // namespace
 
@@ -32,6 +74,7 @@ ApartmentState& Apartment() {
         if (g_abandoned || TlsSlot() == TLS_OUT_OF_INDEXES) throw std::bad_alloc();
         state = new ApartmentState;
         TlsSetValue(TlsSlot(), state);
+        WatchApartmentEnd(*state);
     }
     return *state;
 }
@@ -40,6 +83,7 @@ void DiscardApartment() {
     ApartmentState* state = ExistingApartment();
     if (!state) return;
     TlsSetValue(TlsSlot(), nullptr);
+    if (state->endWatch.QuadPart) CoRevokeInitializeSpy(state->endWatch);
     delete state;
 }
 

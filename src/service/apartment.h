@@ -15,6 +15,7 @@ struct ApartmentState {
     LONG gDialogHwnd = 0;                         // the monitor window's filter
     OwnedRecord gLastAdditionalArgu;              // the record of the timer armed last
     ComPtr<IDispatch> gBuddyObjectGlobal;         // the information class's free slot
+    ULARGE_INTEGER endWatch{};                    // cookie of the thread's COM-end watch, if any
 };
 
 // The calling thread's state, created on first use.
@@ -23,7 +24,10 @@ ApartmentState& Apartment();
 // object released while its thread's state is discarded creates none).
 ApartmentState* ExistingApartment();
 // Discards the calling thread's state: its references are released after the
-// state is detached from the thread.
+// state is detached from the thread. This happens when the thread's last
+// CoUninitialize begins (COM still works then, and the client's objects the
+// state holds are released while their servers are loaded), else when the
+// thread ends.
 void DiscardApartment();
 // Forgets every thread's state without releasing anything (process end).
 void AbandonApartments();

@@ -115,5 +115,67 @@ TEST(ComApartments, EachThreadHasItsOwnRegistryAndTicks) {
     EXPECT_EQ(4242, handle);
 }
 
+// A client object that notes, when its last reference goes, whether COM was
+// still initialized on the releasing thread.
+class ReleaseWitness final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        *out = (riid == IID_IUnknown || riid == IID_IDispatch) ? static_cast<IDispatch*>(this) : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        if (--references_ == 0) {
+            APTTYPE type;
+            APTTYPEQUALIFIER qualifier;
+            released = true;
+            comAlive = SUCCEEDED(CoGetApartmentType(&type, &qualifier));
+        }
+        return references_;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    bool released = false;
+    bool comAlive = false;
+
+private:
+    ULONG references_ = 0;
+};
+
+// A thread's registry (and the client objects it holds) ends with the
+// thread's COM apartment, before its servers are unloaded, not later when
+// the thread exits.
+TEST(ComApartments, TheRegistryEndsWithTheApartment) {
+    ReleaseWitness buddy;
+    HRESULT setup = E_FAIL;
+    bool heldAfterRelease = false;
+    std::thread client([&] {
+        if (FAILED(CoInitialize(nullptr))) return;
+        {
+            ComPtr<_clsVxTimeTimerMainA> service;
+            setup = CreateService(&service);
+            if (SUCCEEDED(setup)) setup = service->putref_BuddyObject(&buddy);
+        }
+        // The registered service object still holds the buddy.
+        heldAfterRelease = !buddy.released;
+        CoUninitialize();
+    });
+    client.join();
+    ASSERT_EQ(S_OK, setup);
+    EXPECT_TRUE(heldAfterRelease);
+    EXPECT_TRUE(buddy.released);
+    EXPECT_TRUE(buddy.comAlive) << "released after the apartment had ended";
+}
+
 }  // namespace
 }  // namespace zxcom
