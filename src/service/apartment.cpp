@@ -26,16 +26,11 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         *out = (riid == IID_IUnknown || riid == IID_IInitializeSpy) ? static_cast<IInitializeSpy*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return *out ? S_OK : E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG left = InterlockedDecrement(&references_);
-        if (!left) delete this;
-        return left;
-    }
+    // One stateless watch serves every thread and lives as long as the module.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP PreInitialize(DWORD, DWORD) override { return S_OK; }
     STDMETHODIMP PostInitialize(HRESULT result, DWORD, DWORD) override { return result; }
     STDMETHODIMP PreUninitialize(DWORD references) override {
@@ -43,14 +38,12 @@ public:
         return S_OK;
     }
     STDMETHODIMP PostUninitialize(DWORD) override { return S_OK; }
-
-private:
-    LONG references_ = 0;
 };
 
+ApartmentEndWatch g_endWatch;
+
 void WatchApartmentEnd(ApartmentState& state) {
-    ComPtr<ApartmentEndWatch> watch(new ApartmentEndWatch);
-    if (FAILED(CoRegisterInitializeSpy(watch.Get(), &state.endWatch))) {
+    if (FAILED(CoRegisterInitializeSpy(&g_endWatch, &state.endWatch))) {
         state.endWatch.QuadPart = 0;
         return;
     }
