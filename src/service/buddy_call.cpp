@@ -2,6 +2,7 @@
 
 #include <dispex.h>
 
+#include "component/member_by_name.h"
 #include "component/owned.h"
 #include "component/record_object.h"
 #include "component/type_library.h"
@@ -119,17 +120,13 @@ void CallWithVariants(IDispatch* buddy, IDispatchEx* script, DISPID id, LONG* hW
 void CallBuddy(IDispatch* buddy, const wchar_t* method, LONG* hWnd, LONG* timerId, LONG elapseTime,
                AdditionalArguStru* record, VARIANT_BOOL* cancel) noexcept {
     try {
-        ComPtr<IDispatchEx> script;
-        buddy->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(script.GetAddressOf()));
-        DISPID id = DISPID_UNKNOWN;
-        Bstr name(method);
-        if (script) {
-            if (FAILED(script->GetDispID(name.Get(), fdexNameCaseInsensitive, &id))) return;
-            CallWithVariants(buddy, script.Get(), id, hWnd, timerId, &elapseTime, record, cancel);
+        NamedMember member;
+        if (FAILED(FindMember(buddy, method, &member))) return;
+        const DISPID id = member.id;
+        if (member.script) {
+            CallWithVariants(buddy, member.script.Get(), id, hWnd, timerId, &elapseTime, record, cancel);
             return;
         }
-        LPOLESTR names[] = {name.Get()};
-        if (FAILED(buddy->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return;
         HRESULT hr = CallTyped(buddy, id, hWnd, timerId, &elapseTime, record, cancel);
         // An object that takes only VARIANT references refuses typed ones
         // before its method runs.

@@ -168,6 +168,16 @@ TEST(ComRegistration, KeysOfTheCreatableClasses) {
     }
 }
 
+// DllCanUnloadNow of the zentrix.dll this process has loaded (E_FAIL when
+// it is not loaded).
+HRESULT LoadedDllCanUnloadNow() {
+    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
+    if (!dll) return E_FAIL;
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    return canUnload ? canUnload() : E_FAIL;
+}
+
 // DllCanUnloadNow in a process that has not used the library: the test
 // program runs itself with --unload-probe (main.cpp) and reports its output.
 TEST(ComUnload, AnswersOkUntilAnObjectLivesInAFreshProcess) {
@@ -181,14 +191,10 @@ TEST(ComUnload, AnswersOkUntilAnObjectLivesInAFreshProcess) {
 TEST(ComUnload, RegisteredServiceObjectKeepsTheLibrary) {
     ComPtr<_clsVxTimeTimerMainA> service;
     ASSERT_EQ(S_OK, CreateService(&service));
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    ASSERT_NE(nullptr, dll) << "CoCreateInstance loaded the library";
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    ASSERT_NE(nullptr, canUnload);
-    EXPECT_EQ(S_FALSE, canUnload());
+    ASSERT_NE(nullptr, GetModuleHandleW(L"zentrix.dll")) << "CoCreateInstance loaded the library";
+    EXPECT_EQ(S_FALSE, LoadedDllCanUnloadNow());
     service.Reset();
-    EXPECT_EQ(S_FALSE, canUnload()) << "the apartment's registration still holds the service object";
+    EXPECT_EQ(S_FALSE, LoadedDllCanUnloadNow()) << "the apartment's registration still holds the service object";
 }
 
 // A window timer the library armed calls back into it even after the last
@@ -205,12 +211,8 @@ TEST(ComUnload, AnArmedTimerKeepsTheLibraryLoaded) {
         ComPtr<_clsVxTimeTimerMainA> second;
         ASSERT_EQ(S_OK, CreateService(&second));
     }
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    ASSERT_NE(nullptr, dll);
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    ASSERT_NE(nullptr, canUnload);
-    EXPECT_EQ(S_OK, canUnload()) << "no object of the library is alive";
+    ASSERT_NE(nullptr, GetModuleHandleW(L"zentrix.dll"));
+    EXPECT_EQ(S_OK, LoadedDllCanUnloadNow()) << "no object of the library is alive";
     CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_NE(nullptr, GetModuleHandleW(L"zentrix.dll")) << "unloaded with a timer still armed";
     KillTimer(window.Get(), 7);
@@ -240,12 +242,8 @@ TEST(ComUnload, MonitorWindowsOfAnEndingThreadAreClosed) {
     ASSERT_EQ(S_OK, shown);
     EXPECT_NE(nullptr, monitor);
     EXPECT_FALSE(IsWindow(monitor));
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    ASSERT_NE(nullptr, dll);
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    ASSERT_NE(nullptr, canUnload);
-    EXPECT_EQ(S_OK, canUnload()) << "the monitor window's dialog object is still alive";
+    ASSERT_NE(nullptr, GetModuleHandleW(L"zentrix.dll"));
+    EXPECT_EQ(S_OK, LoadedDllCanUnloadNow()) << "the monitor window's dialog object is still alive";
 }
 
 }  // namespace
