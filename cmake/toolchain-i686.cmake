@@ -11,3 +11,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${ZENTRIX_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Floating-point arithmetic in SSE registers: x87 code keeps intermediate
+# results in 80-bit registers, so a float or double the library hands out could
+# differ from the x86_64 build's. (With SSE the mingw target also realigns the
+# stack on entry, since callers from other compilers keep only 4-byte alignment.)
+set(CMAKE_C_FLAGS_INIT   "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
