@@ -189,7 +189,7 @@ public:
         try {
             FitClientArea();
             AddColumns();
-            if (!SetTimer(window_, kRefreshTimerId, kRefreshMilliseconds, nullptr)) RaiseLastError();
+            if (!CurrentPlatform().SetTimer(window_, kRefreshTimerId, kRefreshMilliseconds, nullptr)) RaiseLastError();
             std::vector<MonitorRow> rows;
             FillRows(Apartment().gDialogHwnd, rows);
             Publish(std::move(rows));
@@ -357,7 +357,7 @@ LRESULT MonitorDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (focus_ && IsWindow(focus_)) SetFocus(focus_);
             return 0;
         case WM_DESTROY:
-            KillTimer(window_, kRefreshTimerId);
+            CurrentPlatform().KillTimer(window_, kRefreshTimerId);
             return 0;
         default:
             break;

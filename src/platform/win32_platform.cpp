@@ -21,9 +21,10 @@ public:
     uint32_t TickCount() override { return GetTickCount(); }
     UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) override {
         UINT_PTR armed = ::SetTimer(window, id, milliseconds, procedure);
-        // The timer calls back into this module even after its last object
-        // has ended (a repeating timer ticks on).
-        if (armed) KeepModuleLoaded();
+        // A timer procedure is called back in this module even after its last
+        // object has ended (a repeating timer ticks on). A timer without one
+        // posts WM_TIMER to its window, which ends with the window.
+        if (armed && procedure) KeepModuleLoaded();
         return armed;
     }
     BOOL KillTimer(HWND window, UINT_PTR id) override { return ::KillTimer(window, id); }

@@ -58,7 +58,7 @@ void RunClient(LONG index, HANDLE mine, HANDLE other, ThreadView* view) {
             LONG first = 1;
             ComPtr<_clsVxTimeTimerGroupA> firstGroup;
             if (now && SUCCEEDED(now->get_Item(&first, &firstGroup))) firstGroup->get_hWnd(&view->firstGroupHandle);
-            view->elapsed = PumpUntil([&] { return sink->Count(kOnTimerElapse) > 0; }, 3000);
+            view->elapsed = PumpUntil([&] { return sink->Count(kOnTimerElapse) > 0; }, kTickPatienceMs);
             if (const EventCall* start = sink->Last(kOnTimerStart)) view->startThread = start->thread;
             if (const EventCall* elapse = sink->Last(kOnTimerElapse)) {
                 view->elapseThread = elapse->thread;

@@ -44,6 +44,9 @@ std::wstring GuidText(REFGUID guid);
 // Runs the thread's message loop for up to `timeoutMs`, returning early (true)
 // once `done` answers true; false on timeout.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// How long a test waits for a real tick it is owed: far beyond any interval
+// the tests arm, so only a tick that never comes runs into it.
+constexpr DWORD kTickPatienceMs = 30000;
 void Pump(DWORD milliseconds);
 
 // A hidden top-level window of the calling thread, destroyed with the object.

@@ -161,7 +161,7 @@ TEST_F(ComEvents, HandlerChangesReachTheRaiserExceptElapseTime) {
     EXPECT_EQ(L"original", stored.Comments());
 
     // Armed with the changed identifier and the unchanged 30 ms.
-    ASSERT_TRUE(PumpUntil([&] { return sink->Count(kOnTimerElapse) > 0; }, 2000))
+    ASSERT_TRUE(PumpUntil([&] { return sink->Count(kOnTimerElapse) > 0; }, kTickPatienceMs))
         << "no tick: the handler's ElapseTime must not reach the arming";
     const EventCall* elapse = sink->Last(kOnTimerElapse);
     EXPECT_EQ(41, elapse->timerId);

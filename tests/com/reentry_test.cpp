@@ -21,7 +21,7 @@ protected:
         ASSERT_EQ(S_OK, connection.Connect(client.service.Get(), sink));
     }
     bool WaitForElapse(Sink* which, size_t count = 1) {
-        return PumpUntil([&] { return which->Count(kOnTimerElapse) >= count; }, 2000);
+        return PumpUntil([&] { return which->Count(kOnTimerElapse) >= count; }, kTickPatienceMs);
     }
 
     MessageBoxGuard boxes;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -19,6 +20,27 @@ void TestPlatform::DispatchPendingMessages() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+UINT_PTR TestPlatform::SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) {
+    if (procedure) return 1;  // a registry timer: never ticks here
+    KillTimer(window, id);    // arming again replaces
+    windowTimers.push_back({window, id, milliseconds});
+    return id;
+}
+
+BOOL TestPlatform::KillTimer(HWND window, UINT_PTR id) {
+    auto armed = std::find_if(windowTimers.begin(), windowTimers.end(),
+                              [&](const WindowTimer& t) { return t.window == window && t.id == id; });
+    if (armed == windowTimers.end()) return TRUE;
+    windowTimers.erase(armed);
+    return TRUE;
+}
+
+const TestPlatform::WindowTimer* TestPlatform::TimerOf(HWND window) const {
+    for (const WindowTimer& timer : windowTimers)
+        if (timer.window == window) return &timer;
+    return nullptr;
 }
 
 std::vector<HWND> MonitorWindows() {
@@ -85,11 +107,9 @@ std::wstring CellOf(HWND dialog, size_t row, size_t column) {
     return column < cells.size() ? cells[column] : L"<no row>";
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD limit) {
+void PumpFor(DWORD milliseconds) {
     const DWORD start = GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - start >= limit) return done();
+    while (GetTickCount() - start < milliseconds) {
         MSG msg;
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -98,10 +118,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limit) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
     }
-}
-
-void PumpFor(DWORD milliseconds) {
-    PumpUntil([] { return false; }, milliseconds);
 }
 
 bool SaveWindowBitmap(HWND window, const wchar_t* path) {
@@ -213,8 +229,10 @@ HWND MonitorTest::ShowAndFind(LONG hwnd) {
     return nullptr;
 }
 
-bool MonitorTest::WaitForRowCount(HWND dialog, size_t rows, DWORD limit) {
-    return PumpUntil([&] { return RowsOf(dialog).size() == rows; }, limit);
+void MonitorTest::Refresh(HWND dialog) {
+    const TestPlatform::WindowTimer* timer = platform.TimerOf(dialog);
+    ASSERT_NE(nullptr, timer) << "no refresh timer armed for the window";
+    SendMessageW(dialog, WM_TIMER, timer->id, 0);
 }
 
 }  // namespace zx::test

@@ -14,25 +14,37 @@
 
 namespace zx::test {
 
-// The registry's timers never tick (SetTimer is recorded, not armed) and the
-// clock stands still unless a test moves it; the yield runs the thread's
-// real pending messages after an optional hook.
+// No timer is armed: the registry's timers never tick, and the monitor
+// window's refresh timer is only recorded, so a test refreshes a window when
+// it chooses (MonitorTest::Refresh). The clock stands still unless a test
+// moves it; the yield runs the thread's real pending messages after an
+// optional hook.
 class TestPlatform final : public Platform {
 public:
+    struct WindowTimer {
+        HWND window;
+        UINT_PTR id;
+        UINT milliseconds;
+    };
+
     TestPlatform() { previous_ = SetPlatformForTesting(this); }
     ~TestPlatform() override { SetPlatformForTesting(previous_); }
 
     float SecondsSinceMidnight() override { return clock; }
     uint32_t TickCount() override { return 5000; }
-    UINT_PTR SetTimer(HWND, UINT_PTR, UINT, TIMERPROC) override { return 1; }
-    BOOL KillTimer(HWND, UINT_PTR) override { return TRUE; }
+    UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure) override;
+    BOOL KillTimer(HWND window, UINT_PTR id) override;
     void MessageBox(const std::wstring& text) override { messageBoxes.push_back(text); }
     void DispatchPendingMessages() override;
+
+    // The message timer (one without a procedure) armed for `window`, if any.
+    const WindowTimer* TimerOf(HWND window) const;
 
     float clock = 3600.4f;
     int yields = 0;
     std::function<void()> duringYield;
     std::vector<std::wstring> messageBoxes;
+    std::vector<WindowTimer> windowTimers;  // armed and not killed
 
 private:
     Platform* previous_;
@@ -58,9 +70,7 @@ std::wstring CellOf(HWND dialog, size_t row, size_t column);
 std::vector<Column> ColumnsOf(HWND dialog);
 std::wstring TextOf(HWND window);
 
-// Dispatches the thread's messages until `done` answers true or `limit`
-// milliseconds have passed; returns `done`'s last answer.
-bool PumpUntil(const std::function<bool()>& done, DWORD limit = 3000);
+// Dispatches the thread's messages for `milliseconds`.
 void PumpFor(DWORD milliseconds);
 
 // Writes the window's screen area, frame included, as a 24-bit BMP.
@@ -90,8 +100,10 @@ protected:
     HRESULT Show(LONG hwnd) { return Show(&hwnd); }
     // The newest monitor window of this thread after a successful Show.
     HWND ShowAndFind(LONG hwnd);
-    // Waits for the next refresh of `dialog` to show `rows` rows.
-    bool WaitForRowCount(HWND dialog, size_t rows, DWORD limit = 3000);
+    // One tick of the window's refresh timer, delivered as the platform
+    // delivers it (WM_TIMER to the window); fails the test when the window
+    // has no refresh timer armed.
+    void Refresh(HWND dialog);
 
     TestPlatform platform;
     ComPtr<TimerService> service;

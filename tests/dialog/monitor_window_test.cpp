@@ -124,7 +124,8 @@ TEST_F(MonitorRowsTest, EveryGroupIsListedInOrderWithItsCells) {
 
     // Restart is shown too, and every refresh rebuilds from the records.
     TimerAt(first.Get(), 1)->put_Status(timeTimerStatusRestart);
-    EXPECT_TRUE(PumpUntil([&] { return CellOf(dialog, 0, 6) == L"Restart"; }));
+    Refresh(dialog);
+    EXPECT_EQ(L"Restart", CellOf(dialog, 0, 6));
     EXPECT_EQ(expected[1], RowOf(dialog, 1));
 }
 
@@ -158,9 +159,11 @@ TEST_F(MonitorRowsTest, UnknownHandleIsEmptyUntilItsTimersArriveAtTheNextRefresh
 
     AddGroup(999, {{4, 30, 1, true, L"late"}});
     EXPECT_TRUE(RowsOf(dialog).empty()) << "rows change only at a refresh";
-    const DWORD start = GetTickCount();
-    ASSERT_TRUE(WaitForRowCount(dialog, 1));
-    EXPECT_LE(GetTickCount() - start, 1600u) << "the refresh runs once a second";
+    const TestPlatform::WindowTimer* refresh = platform.TimerOf(dialog);
+    ASSERT_NE(nullptr, refresh) << "the refresh timer runs from the load on";
+    EXPECT_EQ(1000u, refresh->milliseconds) << "the refresh runs once a second";
+    Refresh(dialog);
+    ASSERT_EQ(1u, RowsOf(dialog).size());
     const Row expected = {L"1", L"999", L"4", L"30 Sec", L"30 Sec", L"True", L"Start", L"late"};
     EXPECT_EQ(expected, RowOf(dialog, 0));
 }
@@ -175,7 +178,8 @@ TEST_F(MonitorRowsTest, BalanceIsComputedAtEachRefreshInTheUsersNumberFormat) {
     EXPECT_EQ(L"1 Hrs", CellOf(dialog, 2, 4));
 
     platform.clock += 30.0f;  // 30 seconds later
-    ASSERT_TRUE(PumpUntil([&] { return CellOf(dialog, 0, 4) == L"0 Sec"; }));
+    Refresh(dialog);
+    EXPECT_EQ(L"0 Sec", CellOf(dialog, 0, 4));
     const std::wstring point = DecimalSeparator();
     EXPECT_EQ(L"1" + point + L"5 Min", CellOf(dialog, 1, 4));
     // 1 - 30/3600 as a single: seven significant digits.
@@ -203,7 +207,7 @@ TEST_F(MonitorRowsTest, StatusWithoutALabelRepeatsThePreviousRowsLabel) {
 
     // A later refresh starts again without a label.
     TimerAt(first.Get(), 2)->put_Status(timeTimerStatusEnded);
-    ASSERT_TRUE(PumpUntil([&] { return CellOf(dialog, 1, 6) == L"End"; }));
+    Refresh(dialog);
     EXPECT_EQ((std::vector<std::wstring>{L"", L"End", L"End", L"End"}), labels());
 }
 
@@ -222,7 +226,8 @@ TEST_F(MonitorWindowsTest, SecondWindowSwitchesTheFirstWindowsFilter) {
     EXPECT_EQ(L"202", CellOf(second, 0, 1));
     EXPECT_EQ(2u, RowsOf(first).size()) << "the first window changes only at its refresh";
 
-    ASSERT_TRUE(WaitForRowCount(first, 1));
+    Refresh(first);
+    ASSERT_EQ(1u, RowsOf(first).size());
     EXPECT_EQ(L"202", CellOf(first, 0, 1));
     EXPECT_EQ(L"1", CellOf(first, 0, 0));
 }
@@ -237,11 +242,14 @@ TEST_F(MonitorWindowsTest, OkAndTheFrameCloseOnlyTheirOwnWindow) {
 
     SendMessageW(ButtonOf(first), BM_CLICK, 0, 0);
     EXPECT_FALSE(IsWindow(first));
+    EXPECT_EQ(nullptr, platform.TimerOf(first)) << "its refresh timer ended with it";
     EXPECT_TRUE(IsWindow(second));
     EXPECT_TRUE(IsWindow(third));
 
     SendMessageW(second, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(second));
+    EXPECT_EQ(nullptr, platform.TimerOf(second));
+    EXPECT_NE(nullptr, platform.TimerOf(third));
     ASSERT_EQ(1u, MonitorWindows().size());
 
     // The one left keeps refreshing.
@@ -251,7 +259,8 @@ TEST_F(MonitorWindowsTest, OkAndTheFrameCloseOnlyTheirOwnWindow) {
     ComPtr<_clsVxTimeTimerItemsA> timers;
     group->get_TimerItems(&timers);
     AddTimer(timers.Get(), {2, 9});
-    EXPECT_TRUE(WaitForRowCount(third, 2));
+    Refresh(third);
+    EXPECT_EQ(2u, RowsOf(third).size());
 
     SendMessageW(third, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ButtonOf(third)), BN_CLICKED),
                  reinterpret_cast<LPARAM>(ButtonOf(third)));
@@ -283,7 +292,7 @@ TEST_F(MonitorWindowsTest, KeyboardMovesFocusAndAltOClicksOk) {
         EXPECT_EQ(list, afterTab);
         checked = true;
     }
-    if (!checked) GTEST_SKIP() << "the window never kept the foreground";
+    ASSERT_TRUE(checked) << "the window never kept the foreground";
 
     // Enter in the list does not close the window; Alt+O does.
     PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
@@ -302,18 +311,21 @@ TEST_F(MonitorRegistryTest, DiscardedRegistryEmptiesTheListAndANewOneIsFollowed)
     ASSERT_EQ(2u, RowsOf(dialog).size());
 
     ASSERT_EQ(S_OK, service->putref_TimerGroups(nullptr));
-    ASSERT_TRUE(WaitForRowCount(dialog, 0));
+    Refresh(dialog);
+    ASSERT_EQ(0u, RowsOf(dialog).size());
     EXPECT_NE(nullptr, Apartment().gTimerGroups.Get()) << "the refresh made a new, empty registry";
 
     AddGroup(303, {{9, 5}});
-    ASSERT_TRUE(WaitForRowCount(dialog, 1));
+    Refresh(dialog);
+    ASSERT_EQ(1u, RowsOf(dialog).size());
     EXPECT_EQ(L"303", CellOf(dialog, 0, 1));
 
     // The service object's end discards the registry as well.
     service.Reset();
     Apartment().gTimerMain.Reset();
     EXPECT_EQ(nullptr, Apartment().gTimerGroups.Get());
-    ASSERT_TRUE(WaitForRowCount(dialog, 0));
+    Refresh(dialog);
+    ASSERT_EQ(0u, RowsOf(dialog).size());
     EXPECT_TRUE(IsWindow(dialog));
 }
 
@@ -341,7 +353,8 @@ TEST_F(MonitorRegistryTest, RefreshFailureKeepsTheRowsReadSoFarAndTheWindowRefre
     ASSERT_EQ(3u, RowsOf(dialog).size());
 
     TimerAt(timers.Get(), 2)->put_StartTime(LONG_MIN);
-    ASSERT_TRUE(WaitForRowCount(dialog, 2));
+    Refresh(dialog);
+    ASSERT_EQ(2u, RowsOf(dialog).size());
     const std::vector<Row> partial = {
         {L"1", L"101", L"1", L"5 Sec", L"5 Sec", L"True", L"Start", L"a"},
         {L"2", L"101", L"2", L"6 Sec", L"", L"", L"", L""},
@@ -350,7 +363,8 @@ TEST_F(MonitorRegistryTest, RefreshFailureKeepsTheRowsReadSoFarAndTheWindowRefre
     EXPECT_TRUE(platform.messageBoxes.empty());
 
     TimerAt(timers.Get(), 2)->put_StartTime(3600);
-    ASSERT_TRUE(WaitForRowCount(dialog, 3));
+    Refresh(dialog);
+    ASSERT_EQ(3u, RowsOf(dialog).size());
     EXPECT_EQ(L"6 Sec", CellOf(dialog, 1, 4));
 }
 
@@ -366,9 +380,9 @@ TEST_F(MonitorRegistryTest, PendingMessagesRunBeforeEachRebuildButNotAtLoad) {
         Apartment().gCurrentHwnd = 101;
         AddTimer(timers.Get(), {2, 5});
     };
-    ASSERT_TRUE(PumpUntil([&] { return platform.yields > 0; }));
-    // The tick that yielded has finished: its rebuild already shows what
-    // ran inside the yield.
+    Refresh(dialog);
+    EXPECT_EQ(1, platform.yields);
+    // The rebuild shows what ran inside the yield.
     EXPECT_EQ(2u, RowsOf(dialog).size());
 }
 
@@ -404,21 +418,17 @@ TEST_F(MonitorRegistryTest, LateBoundCallByName) {
     EXPECT_EQ(1u, RowsOf(MonitorWindows()[0]).size());
 }
 
-// The window stays responsive with a large registry: each refresh is timed
-// by sending the window its tick directly.
-TEST_F(MonitorRegistryTest, TenThousandTimersRefreshWellWithinTheSecond) {
+// A large registry: every timer listed, and each refresh shows each balance
+// as it is at that refresh. (How long refreshes take is measured by the
+// benchmark program.)
+TEST_F(MonitorRegistryTest, TenThousandTimersAreListedAndRefreshed) {
     constexpr int kGroups = 10, kPerGroup = 1000;
     for (int g = 1; g <= kGroups; ++g) {
         ComPtr<_clsVxTimeTimerItemsA> timers = AddGroup(1000 + g);
         for (int t = 1; t <= kPerGroup; ++t) AddTimer(timers.Get(), {t, t % 50 + 1, 1, t % 2 == 0, L"bulk"});
     }
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
     HWND dialog = ShowAndFind(0);
-    QueryPerformanceCounter(&end);
     ASSERT_NE(nullptr, dialog);
-    const double loadMs = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
     HWND list = ListOf(dialog);
     ASSERT_EQ(kGroups * kPerGroup, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 
@@ -434,23 +444,12 @@ TEST_F(MonitorRegistryTest, TenThousandTimersRefreshWellWithinTheSecond) {
     EXPECT_EQ(L"10000", text(kGroups * kPerGroup - 1, 0));
     EXPECT_EQ(L"1010", text(kGroups * kPerGroup - 1, 1));
 
-    double worst = 0, total = 0;
-    constexpr int kRuns = 5;
-    for (int i = 1; i <= kRuns; ++i) {
+    for (int i = 1; i <= 5; ++i) {
         platform.clock += 1.0f;  // each refresh must show a balance one second lower
-        QueryPerformanceCounter(&start);
-        SendMessageW(dialog, WM_TIMER, 1, 0);
-        QueryPerformanceCounter(&end);
-        const double ms = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-        worst = std::max(worst, ms);
-        total += ms;
+        Refresh(dialog);
         EXPECT_EQ(std::to_wstring(50 - i) + L" Sec", text(48, 4)) << "timer 49 of the first window";
+        EXPECT_EQ(std::to_wstring(50 - i) + L" Sec", text(kGroups * kPerGroup - 2, 4)) << "timer 999 of the last";
     }
-    std::printf("10000 rows: load %.1f ms, refresh mean %.1f ms, worst %.1f ms\n", loadMs, total / kRuns, worst);
-    RecordProperty("refresh_worst_ms", static_cast<int>(worst));
-    // A refresh that outlasted its interval would leave the thread nothing
-    // but refreshing; typical figures are far below (see the output).
-    EXPECT_LT(worst, 1000.0);
 }
 
 // A populated window, captured from the screen for the documentation.
@@ -462,7 +461,8 @@ TEST_F(MonitorRegistryTest, ScreenshotOfAPopulatedWindow) {
     HWND dialog = ShowAndFind(0);
     ASSERT_NE(nullptr, dialog);
     platform.clock += 12.0f;
-    ASSERT_TRUE(PumpUntil([&] { return CellOf(dialog, 0, 4) == L"0 Sec"; }));
+    Refresh(dialog);
+    ASSERT_EQ(L"0 Sec", CellOf(dialog, 0, 4));
     SetWindowPos(dialog, HWND_TOPMOST, 24, 24, 0, 0, SWP_NOSIZE);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpFor(300);

@@ -45,7 +45,7 @@ check(items.Count == 2, "two timers, got " + items.Count);
 check(items.Item(1).ElapseTime == 30, "stored ElapseTime " + items.Item(1).ElapseTime);
 check(items.Item(2).Owner == "owner", "Owner " + items.Item(2).Owner);
 
-var deadline = new Date().getTime() + 3000;
+var deadline = new Date().getTime() + 30000;  // only a tick that never comes waits this long
 while (elapses < 2 && new Date().getTime() < deadline) WScript.Sleep(10);
 check(elapses == 2, "two elapse calls, got " + elapses);
 WScript.Echo("status " + items.Item(1).Status + " " + items.Item(2).Status);

@@ -68,7 +68,7 @@ Check items.Count = 3, "three timers, got " & items.Count
 Check items.Item(1).ElapseTime = 30, "stored ElapseTime " & items.Item(1).ElapseTime
 Check items.Item(3).Status = 1, "timer 3 cancelled: Status " & items.Item(3).Status
 
-deadline = Timer + 3
+deadline = Timer + 30  ' only a tick that never comes waits this long
 Do While b.Elapses < 2 And Timer < deadline
     WScript.Sleep 10
 Loop

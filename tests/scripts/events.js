@@ -23,7 +23,7 @@ var items = tm.TimerGroups.Add(hwnd).TimerItems;
 items.Add(1, null, 30);
 items.Add(2, { lLParam: 1, lMParam: 2, lHParam: 3, sComments: "two" }, 150, 0, true);
 
-var deadline = new Date().getTime() + 3000;
+var deadline = new Date().getTime() + 30000;  // only a tick that never comes waits this long
 while (log.length < 2 && new Date().getTime() < deadline) WScript.Sleep(10);
 WScript.Sleep(200);  // the repeating timer 2 ticks again, without notifying
 check(log.join(";") == "1;2", "one elapse each, in order: " + log.join(";"));

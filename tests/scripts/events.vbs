@@ -40,7 +40,7 @@ Check id = 6, "the handler's TimerId comes back in the caller's variable, got " 
 Check items.Item(2).Status = 1, "timer 3 cancelled: Status " & items.Item(2).Status
 Check items.Item(3).TimerId = 5, "the stored timer keeps its identifier, got " & items.Item(3).TimerId
 
-deadline = Timer + 3
+deadline = Timer + 30  ' only a tick that never comes waits this long
 Do While elapsed = "" And Timer < deadline
     WScript.Sleep 10
 Loop

@@ -25,7 +25,7 @@ Check after = "6|False|text!|any|7|text", "written back: " & after
 Check log = "Ping 1 one;Change 5 True text 2.5 36;", "log: " & log
 
 src.PingLater WScript.WindowHandle, 20, 3
-deadline = Timer + 5
+deadline = Timer + 30
 Do While InStr(log, "later") = 0 And Timer < deadline
     WScript.Sleep 10
 Loop
