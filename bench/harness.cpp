@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 
 namespace bench {
 

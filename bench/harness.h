@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "component/owned.h"
+#include "com/owned.h"
 #include "platform/platform.h"
 #include "service/timer_service.h"
 

@@ -2,7 +2,7 @@
 // on the same object and member, which is what a conventional type-library
 // dispatch does.
 #include "sections.h"
-#include "component/type_library.h"
+#include "com/type_library.h"
 
 namespace bench {
 namespace {

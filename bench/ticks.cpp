@@ -4,7 +4,7 @@
 #include <string>
 
 #include "sections.h"
-#include "component/type_library.h"
+#include "com/type_library.h"
 #include "service/scheduler.h"
 
 namespace bench {

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "component/module.h"
-#include "component/property_object.h"
+#include "com/module.h"
+#include "com/property_object.h"
 
 namespace zx {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The component's application-information object: its title, version and
 // the texts of its version block, and where its module lives.
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

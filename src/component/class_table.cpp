@@ -1,6 +1,6 @@
 #include "component/class_table.h"
 
-#include "component/errors.h"
+#include "com/errors.h"
 #include "component/info_object.h"
 #include "service/event_relay.h"
 #include "service/timer_service.h"

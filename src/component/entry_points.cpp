@@ -2,12 +2,12 @@
 #include <windows.h>
 #include <olectl.h>
 
-#include "component/class_factory.h"
-#include "component/module.h"
+#include "com/class_factory.h"
+#include "com/module.h"
 #include "component/per_user_registration.h"
 #include "component/registration.h"
 #include "dialog/monitor_dialog.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 
 extern "C" {
 

@@ -1,8 +1,8 @@
 #pragma once
 // clsVxZentrixA: the component's information and utility class, and the two
 // member-less classes clsVxTimeGeneralA and clsVxTimeAdvancedA.
-#include "component/com_object.h"
-#include "component/owned.h"
+#include "com/com_object.h"
+#include "com/owned.h"
 
 namespace zx {
 

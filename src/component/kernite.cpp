@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "component/app_info.h"
-#include "component/errors.h"
-#include "component/property_object.h"
+#include "com/errors.h"
+#include "com/property_object.h"
 
 namespace zx {
 namespace {

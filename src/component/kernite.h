@@ -2,7 +2,7 @@
 // The calls into the framework library Kernite (module basVxknCommonA):
 // the about box, and the report of an error met while showing it. Kernite is
 // an outside automation component reached by ProgID and member name.
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

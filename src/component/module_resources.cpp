@@ -2,8 +2,8 @@
 
 #include <olectl.h>
 
-#include "component/errors.h"
-#include "component/module.h"
+#include "com/errors.h"
+#include "com/module.h"
 #include "registry/time_units.h"
 
 namespace zx {

@@ -1,6 +1,6 @@
 #pragma once
 // The module's own resources as the information class hands them out.
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

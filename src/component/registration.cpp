@@ -5,8 +5,8 @@
 #include <string>
 
 #include "component/class_table.h"
-#include "component/module.h"
-#include "component/owned.h"
+#include "com/module.h"
+#include "com/owned.h"
 
 namespace zx {
 namespace {

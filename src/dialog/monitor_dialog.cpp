@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "component/errors.h"
-#include "component/module.h"
-#include "component/owned.h"
+#include "com/errors.h"
+#include "com/module.h"
+#include "com/owned.h"
 #include "dialog/monitor_rows.h"
 #include "platform/platform.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 
 namespace zx {
 

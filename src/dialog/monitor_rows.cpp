@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "component/errors.h"
-#include "component/owned.h"
-#include "service/apartment.h"
+#include "com/errors.h"
+#include "com/owned.h"
+#include "apartment/apartment.h"
 
 namespace zx {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "component/errors.h"
-#include "component/late_bound_object.h"
-#include "component/member_by_name.h"
-#include "component/owned.h"
+#include "com/errors.h"
+#include "com/late_bound_object.h"
+#include "com/member_by_name.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -1,6 +1,6 @@
 #include "registry/time_accounting.h"
 
-#include "component/errors.h"
+#include "com/errors.h"
 #include "registry/time_units.h"
 
 namespace zx {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "component/errors.h"
+#include "com/errors.h"
 
 namespace zx {
 

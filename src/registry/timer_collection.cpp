@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "component/errors.h"
+#include "com/errors.h"
 #include "platform/platform.h"
 #include "registry/time_units.h"
 #include "registry/timer_record.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 #include "service/scheduler.h"
 #include "service/timer_service.h"
 

@@ -1,6 +1,6 @@
 #include "registry/timer_record.h"
 
-#include "component/errors.h"
+#include "com/errors.h"
 #include "platform/platform.h"
 #include "registry/progress_binding.h"
 #include "registry/time_accounting.h"

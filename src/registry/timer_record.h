@@ -1,7 +1,7 @@
 #pragma once
 // clsVxTimeTimerItemA: one registered timer and its stored properties.
-#include "component/com_object.h"
-#include "component/owned.h"
+#include "com/com_object.h"
+#include "com/owned.h"
 #include "registry/progress_binding.h"
 
 namespace zx {

@@ -1,8 +1,8 @@
 #pragma once
 // clsVxTimeTimerGroupA: a window handle and its timer collection, both plain
 // stored values.
-#include "component/com_object.h"
-#include "component/owned.h"
+#include "com/com_object.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "component/com_object.h"
-#include "component/owned.h"
+#include "com/com_object.h"
+#include "com/owned.h"
 
 namespace zx {
 

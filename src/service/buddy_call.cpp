@@ -2,10 +2,10 @@
 
 #include <dispex.h>
 
-#include "component/member_by_name.h"
-#include "component/owned.h"
-#include "component/record_object.h"
-#include "component/type_library.h"
+#include "com/member_by_name.h"
+#include "com/owned.h"
+#include "com/record_object.h"
+#include "com/type_library.h"
 
 namespace zx {
 namespace {

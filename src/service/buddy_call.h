@@ -1,6 +1,6 @@
 #pragma once
 // Calls a buddy object's notification method by name.
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -2,7 +2,7 @@
 // The service object's four operations on one timer named by window handle
 // and identifier. They act on the apartment's registry, whichever service
 // object is called. Failures are raised as Error or ComFailure.
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -1,9 +1,9 @@
 #pragma once
 // clsVxTimeTimerEventsA: declares the timer events and a BuddyObject slot,
 // and never raises anything. Creating one empties the apartment's registry.
-#include "component/com_object.h"
-#include "component/connection_point.h"
-#include "component/owned.h"
+#include "com/com_object.h"
+#include "com/connection_point.h"
+#include "com/owned.h"
 
 namespace zx {
 

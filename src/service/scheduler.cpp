@@ -1,8 +1,8 @@
 #include "service/scheduler.h"
 
-#include "component/errors.h"
+#include "com/errors.h"
 #include "platform/platform.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 #include "service/timer_service.h"
 
 namespace zx {

@@ -1,10 +1,10 @@
 #include "service/timer_service.h"
 
-#include "component/errors.h"
-#include "component/type_library.h"
+#include "com/errors.h"
+#include "com/type_library.h"
 #include "dialog/monitor_dialog.h"
 #include "registry/window_groups.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 #include "service/buddy_call.h"
 #include "service/control_operations.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 // clsVxTimeTimerMainA: the service object clients hold with events. The
 // apartment's registered one (gTimerMain) delivers every notification.
-#include "component/com_object.h"
-#include "component/connection_point.h"
-#include "component/owned.h"
+#include "com/com_object.h"
+#include "com/connection_point.h"
+#include "com/owned.h"
 
 namespace zx {
 

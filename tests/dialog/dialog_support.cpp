@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "component/module.h"
+#include "com/module.h"
 #include "dialog/monitor_dialog.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 
 namespace zx::test {
 

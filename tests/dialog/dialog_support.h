@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "component/owned.h"
+#include "com/owned.h"
 #include "platform/platform.h"
 #include "service/timer_service.h"
 

@@ -8,10 +8,10 @@
 #include <climits>
 #include <cstdio>
 
-#include "component/errors.h"
-#include "component/module.h"
+#include "com/errors.h"
+#include "com/module.h"
 #include "dialog/monitor_dialog.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 
 namespace zx::test {
 namespace {

@@ -1,7 +1,7 @@
 // Late-bound calls into the component's dual interfaces.
 #include "test_support.h"
 
-#include "component/dispatch.h"
+#include "com/dispatch.h"
 
 namespace zx::test {
 namespace {

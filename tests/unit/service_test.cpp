@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "component/record_object.h"
+#include "com/record_object.h"
 #include "service/scheduler.h"
 #include "test_support.h"
 

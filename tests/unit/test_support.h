@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "component/module.h"
-#include "component/owned.h"
-#include "component/type_library.h"
+#include "com/module.h"
+#include "com/owned.h"
+#include "com/type_library.h"
 #include "fake_platform.h"
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 #include "service/timer_service.h"
 
 namespace zx::test {

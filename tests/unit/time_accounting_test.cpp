@@ -2,7 +2,7 @@
 // computations first, then as a record reports them against the clock.
 #include <limits>
 
-#include "component/errors.h"
+#include "com/errors.h"
 #include "registry/time_accounting.h"
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
-#include "component/member_by_name.h"
+#include "com/member_by_name.h"
 
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

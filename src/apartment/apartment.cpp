@@ -1,8 +1,8 @@
-#include "service/apartment.h"
+#include "apartment/apartment.h"
 
 #include <new>
 
-#include "component/module.h"
+#include "com/module.h"
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "component/module.h"
+#include "com/module.h"
 
 namespace zx {
 

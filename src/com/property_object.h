@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -1,6 +1,6 @@
-#include "component/property_object.h"
+#include "com/property_object.h"
 
-#include "component/late_bound_object.h"
+#include "com/late_bound_object.h"
 
 namespace zx {
 namespace {

@@ -1,4 +1,4 @@
-#include "component/module.h"
+#include "com/module.h"
 
 #include <atomic>
 #include <mutex>

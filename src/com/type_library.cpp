@@ -1,10 +1,10 @@
-#include "component/type_library.h"
+#include "com/type_library.h"
 
 #include <map>
 #include <mutex>
 
-#include "component/module.h"
-#include "component/owned.h"
+#include "com/module.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -2,7 +2,7 @@
 // The module-level state of one apartment (client thread). Every object
 // works on the state of the thread it runs on; the state is created on the
 // thread's first use and discarded with the thread.
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -2,7 +2,7 @@
 // own string.
 #include <cstddef>
 
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -1,6 +1,6 @@
-#include "component/errors.h"
+#include "com/errors.h"
 
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

@@ -1,11 +1,11 @@
-#include "component/dispatch.h"
+#include "com/dispatch.h"
 
 #include <vector>
 
-#include "component/errors.h"
-#include "component/owned.h"
-#include "component/record_object.h"
-#include "component/type_library.h"
+#include "com/errors.h"
+#include "com/owned.h"
+#include "com/record_object.h"
+#include "com/type_library.h"
 
 namespace zx {
 namespace {

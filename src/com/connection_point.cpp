@@ -1,8 +1,8 @@
-#include "component/connection_point.h"
+#include "com/connection_point.h"
 
 #include <olectl.h>
 
-#include "component/type_library.h"
+#include "com/type_library.h"
 
 namespace zx {
 

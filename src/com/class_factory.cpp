@@ -1,9 +1,9 @@
-#include "component/class_factory.h"
+#include "com/class_factory.h"
 
 #include <vector>
 
 #include "component/class_table.h"
-#include "component/module.h"
+#include "com/module.h"
 
 namespace zx {
 namespace {

@@ -1,7 +1,7 @@
-#include "component/record_object.h"
+#include "com/record_object.h"
 
-#include "component/late_bound_object.h"
-#include "component/member_by_name.h"
+#include "com/late_bound_object.h"
+#include "com/member_by_name.h"
 
 namespace zx {
 namespace {

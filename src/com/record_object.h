@@ -2,7 +2,7 @@
 // AdditionalArguStru as a plain automation object with the four fields as
 // properties, for script callers that cannot hold a record (JScript cannot
 // hold one at all; VBScript cannot read its fields).
-#include "component/owned.h"
+#include "com/owned.h"
 
 namespace zx {
 

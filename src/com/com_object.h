@@ -8,9 +8,9 @@
 
 #include <new>
 
-#include "component/dispatch.h"
-#include "component/module.h"
-#include "component/type_library.h"
+#include "com/dispatch.h"
+#include "com/module.h"
+#include "com/type_library.h"
 
 namespace zx {
 
