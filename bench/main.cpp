@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "component/layer_links.h"
 #include "sections.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -25,6 +26,7 @@ int wmain(int argc, wchar_t** argv) {
             return 2;
         }
     }
+    zx::ConnectLayers();
     if (FAILED(CoInitialize(nullptr))) return 1;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);

@@ -2,9 +2,7 @@
 
 #include <new>
 
-#include "com/module.h"
-#include "registry/window_groups.h"
-#include "service/timer_service.h"
+#include "platform/this_module.h"
 
 namespace zx {
 namespace {
@@ -85,21 +83,6 @@ void AbandonApartments() { g_abandoned = true; }
 void ReleaseApartmentSlot() {
     if (TlsSlot() != TLS_OUT_OF_INDEXES) TlsFree(TlsSlot());
     g_abandoned = true;
-}
-
-ComPtr<_clsVxTimeTimerGroupsA> TimerGroups() {
-    ApartmentState& state = Apartment();
-    if (!state.gTimerGroups) state.gTimerGroups = WindowGroups::Create();
-    return state.gTimerGroups;
-}
-
-ComPtr<TimerService> TimerMain() {
-    ApartmentState& state = Apartment();
-    if (!state.gTimerMain) {
-        // Its creation registers it in gTimerMain.
-        ComPtr<TimerService> created = TimerService::Create();
-    }
-    return state.gTimerMain;
 }
 
 }  // namespace zx

@@ -2,14 +2,13 @@
 // The module-level state of one apartment (client thread). Every object
 // works on the state of the thread it runs on; the state is created on the
 // thread's first use and discarded with the thread.
-#include "com/owned.h"
+#include "apartment/additional_argu.h"
+#include "apartment/service_links.h"
 
 namespace zx {
 
-class TimerService;
-
 struct ApartmentState {
-    ComPtr<TimerService> gTimerMain;              // the registered service object
+    ComPtr<TimerNotifier> gTimerMain;             // the registered service object
     ComPtr<_clsVxTimeTimerGroupsA> gTimerGroups;  // the registry
     LONG gCurrentHwnd = 0;                        // the window handle timer addition uses
     LONG gDialogHwnd = 0;                         // the monitor window's filter
@@ -34,10 +33,5 @@ void AbandonApartments();
 // Gives the TLS slot back when the module is unloaded; no state is found or
 // made afterwards.
 void ReleaseApartmentSlot();
-
-// gTimerGroups, storing a new empty collection first if it is empty.
-ComPtr<_clsVxTimeTimerGroupsA> TimerGroups();
-// gTimerMain, creating a service object first if it is empty.
-ComPtr<TimerService> TimerMain();
 
 }  // namespace zx

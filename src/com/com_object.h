@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <new>
+#include <utility>
 
 #include "com/dispatch.h"
 #include "com/module.h"

@@ -15,7 +15,8 @@ enum class Kind { Int32, Int16, Bool, Float, Double, String, Variant, Object, Re
 struct ParamType {
     Kind kind = Kind::Unsupported;
     bool byRef = false;
-    IID iid = IID_IDispatch;  // the interface an Object parameter wants
+    IID iid = IID_IDispatch;  // the interface an Object parameter wants, a Record parameter's type
+    IRecordInfo* record = nullptr;  // a Record parameter's description (lives as long as the process)
 };
 
 VARTYPE VarTypeOf(Kind kind) {
@@ -33,24 +34,6 @@ VARTYPE VarTypeOf(Kind kind) {
     }
     return VT_EMPTY;
 }
-
-class TypeAttr {
-public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) {
-        if (FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
-    }
-    ~TypeAttr() {
-        if (attr_) info_->ReleaseTypeAttr(attr_);
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    const TYPEATTR* operator->() const { return attr_; }
-    explicit operator bool() const { return attr_ != nullptr; }
-
-private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
 
 ParamType Describe(ITypeInfo* owner, const TYPEDESC& desc, int pointers = 0) {
     const TYPEDESC* type = &desc;
@@ -77,7 +60,12 @@ ParamType Describe(ITypeInfo* owner, const TYPEDESC& desc, int pointers = 0) {
         switch (attr->typekind) {
         case TKIND_ENUM: result.kind = Kind::Int32; break;
         case TKIND_RECORD:
-            if (attr->guid == kAdditionalArguStruGuid) result.kind = Kind::Record;
+            // Records the module's own library describes.
+            result.record = RecordInfoOf(attr->guid);
+            if (result.record) {
+                result.kind = Kind::Record;
+                result.iid = attr->guid;
+            }
             break;
         case TKIND_INTERFACE: case TKIND_DISPATCH:
             result.kind = Kind::Object;
@@ -165,31 +153,37 @@ struct Slot {
     ParamType type;
     Variant value;
     Variant before;             // the converted input, to tell whether it changed
-    OwnedRecord record;
+    RecordData record;          // the component's own record, for one not passed as a record
     void* pointer = nullptr;    // for a by-reference parameter
     VARIANT* writeBack = nullptr;
     ComPtr<IDispatch> recordObject;
     VARIANT callArg{};
 };
 
+// A record of the component's own for the member to fill or read.
+HRESULT OwnRecord(Slot& slot) {
+    slot.pointer = slot.record.Create(slot.type.record);
+    return slot.pointer ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT PrepareRecord(Slot& slot, VARIANT* arg) {
     if (arg && arg->vt == (VT_VARIANT | VT_BYREF)) arg = arg->pvarVal;
-    if (IsMissing(arg) || arg->vt == VT_EMPTY || arg->vt == VT_NULL) {
-        slot.pointer = &slot.record.Get();
-        return S_OK;
-    }
+    if (IsMissing(arg) || arg->vt == VT_EMPTY || arg->vt == VT_NULL) return OwnRecord(slot);
     if ((arg->vt & ~VT_BYREF) == VT_RECORD) {
         GUID guid{};
-        if (!arg->pRecInfo || FAILED(arg->pRecInfo->GetGuid(&guid)) || guid != kAdditionalArguStruGuid)
+        if (!arg->pRecInfo || FAILED(arg->pRecInfo->GetGuid(&guid)) || guid != slot.type.iid)
             return DISP_E_TYPEMISMATCH;
-        slot.pointer = arg->pvRecord ? arg->pvRecord : &slot.record.Get();
+        if (!arg->pvRecord) return OwnRecord(slot);
+        slot.pointer = arg->pvRecord;
         return S_OK;
     }
     if ((arg->vt & ~VT_BYREF) == VT_DISPATCH) {
         IDispatch* object = (arg->vt & VT_BYREF) ? *arg->ppdispVal : arg->pdispVal;
-        if (!object || !ReadRecordFields(object, slot.record.Get())) return DISP_E_TYPEMISMATCH;
+        if (!object) return DISP_E_TYPEMISMATCH;
+        HRESULT hr = OwnRecord(slot);
+        if (FAILED(hr)) return hr;
+        if (!ReadRecordFields(object, slot.type.record, slot.pointer)) return DISP_E_TYPEMISMATCH;
         slot.recordObject = object;
-        slot.pointer = &slot.record.Get();
         return S_OK;
     }
     return DISP_E_TYPEMISMATCH;
@@ -238,7 +232,7 @@ HRESULT PrepareByRef(Slot& slot, VARIANT* arg, const ELEMDESC& element) {
 }
 
 void FinishSlot(Slot& slot) {
-    if (slot.recordObject) WriteRecordFields(slot.recordObject.Get(), slot.record.Get());
+    if (slot.recordObject) WriteRecordFields(slot.recordObject.Get(), slot.type.record, slot.record.Get());
     if (!slot.writeBack) return;
     bool changed = VarCmp(slot.before.Get(), slot.value.Get(), LOCALE_USER_DEFAULT, 0) != VARCMP_EQ;
     if (slot.type.kind == Kind::Object) changed = slot.before->punkVal != slot.value->punkVal;
@@ -257,10 +251,9 @@ HRESULT StoreResult(Slot& slot, VARIANT* result) {
     if (!result) return S_OK;
     VariantInit(result);
     if (slot.type.kind == Kind::Record) {
-        IRecordInfo* info = AdditionalArguRecordInfo();
-        if (!info) return TYPE_E_CANTLOADLIBRARY;
+        IRecordInfo* info = slot.type.record;
         void* copy = nullptr;
-        HRESULT hr = info->RecordCreateCopy(&slot.record.Get(), &copy);
+        HRESULT hr = info->RecordCreateCopy(slot.record.Get(), &copy);
         if (FAILED(hr)) return hr;
         info->AddRef();
         result->vt = VT_RECORD;
@@ -282,30 +275,6 @@ HRESULT StoreResult(Slot& slot, VARIANT* result) {
     }
     return S_OK;
 }
-
-class FuncDesc {
-public:
-    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
-        if (!info || FAILED(info->GetFuncDesc(index, &desc_))) desc_ = nullptr;
-    }
-    ~FuncDesc() {
-        if (desc_) info_->ReleaseFuncDesc(desc_);
-    }
-    FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
-    FuncDesc& operator=(FuncDesc&& other) noexcept {
-        std::swap(info_, other.info_);
-        std::swap(desc_, other.desc_);
-        return *this;
-    }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    const FUNCDESC* operator->() const { return desc_; }
-    const FUNCDESC* Get() const { return desc_; }
-
-private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
 
 // An object, or JScript's null, which is how it empties an object reference.
 bool IsObjectValue(const VARIANT* value) {
@@ -422,9 +391,10 @@ HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, 
             if (slot.type.kind == Kind::Variant) {
                 slot.value.Clear();
                 slot.pointer = slot.value.Get();
+            } else if (slot.type.kind == Kind::Record) {
+                if (SUCCEEDED(hr)) hr = OwnRecord(slot);
             } else {
-                slot.pointer = slot.type.kind == Kind::Record ? static_cast<void*>(&slot.record.Get())
-                                                              : DataOf(slot.value.Get());
+                slot.pointer = DataOf(slot.value.Get());
             }
         } else {
             VARIANT* arg = argFor[p];

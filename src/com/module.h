@@ -1,10 +1,6 @@
 #pragma once
-// Module-wide counts that decide whether the DLL may be unloaded, and the
-// module's own handle and path.
-#include <windows.h>
-
-#include <string>
-
+// Module-wide counts that decide whether the DLL may be unloaded: live
+// objects and client locks on the class factories.
 namespace zx {
 
 void ObjectCreated();
@@ -12,13 +8,5 @@ void ObjectDestroyed();
 void LockModule(bool lock);
 long LiveObjectCount();
 bool CanUnload();
-
-// Keeps the module loaded until the process ends, whatever DllCanUnloadNow
-// answers: for code the system or COM calls back without an object of ours
-// being alive (window timers, the per-thread watch of the apartment's end).
-void KeepModuleLoaded();
-
-HMODULE ThisModule();
-std::wstring ThisModulePath();
 
 }  // namespace zx

@@ -1,14 +1,13 @@
 #pragma once
 // Owners for the automation resources the component handles: BSTRs,
-// VARIANTs and the AdditionalArguStru record.
+// VARIANTs, EXCEPINFOs, type attributes and function and variable
+// descriptions.
 #include <windows.h>
 #include <oaidl.h>
 #include <wrl/client.h>
 
 #include <string>
 #include <utility>
-
-#include "zentrix.h"
 
 namespace zx {
 
@@ -65,26 +64,115 @@ private:
     VARIANT value_;
 };
 
-// Copies a record into another, string included; frees what `to` held.
-void CopyRecord(const AdditionalArguStru& from, AdditionalArguStru& to);
-void ClearRecord(AdditionalArguStru& record);
-
-// A record owned by the component (a timer's copy, gLastAdditionalArgu).
-class OwnedRecord {
+// The EXCEPINFO a callee may fill, whatever it returns; its strings are
+// freed with it.
+class ExcepInfo {
 public:
-    OwnedRecord() = default;
-    explicit OwnedRecord(const AdditionalArguStru& from) { CopyRecord(from, value_); }
-    OwnedRecord(const OwnedRecord& other) { CopyRecord(other.value_, value_); }
-    OwnedRecord& operator=(const OwnedRecord& other) {
-        if (this != &other) CopyRecord(other.value_, value_);
-        return *this;
+    ExcepInfo() = default;
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    ~ExcepInfo() { Clear(); }
+    EXCEPINFO* Get() { return &value_; }
+    EXCEPINFO* operator->() { return &value_; }
+    void Clear() {
+        SysFreeString(value_.bstrSource);
+        SysFreeString(value_.bstrDescription);
+        SysFreeString(value_.bstrHelpFile);
+        value_ = EXCEPINFO{};
     }
-    ~OwnedRecord() { ClearRecord(value_); }
-    AdditionalArguStru& Get() { return value_; }
-    const AdditionalArguStru& Get() const { return value_; }
 
 private:
-    AdditionalArguStru value_{};
+    EXCEPINFO value_{};
+};
+
+// The TYPEATTR of a type description, released with it.
+class TypeAttr {
+public:
+    explicit TypeAttr(ITypeInfo* info) : info_(info) {
+        if (!info || FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
+    }
+    ~TypeAttr() {
+        if (attr_) info_->ReleaseTypeAttr(attr_);
+    }
+    TypeAttr(const TypeAttr&) = delete;
+    TypeAttr& operator=(const TypeAttr&) = delete;
+    const TYPEATTR* operator->() const { return attr_; }
+    explicit operator bool() const { return attr_ != nullptr; }
+
+private:
+    ITypeInfo* info_;
+    TYPEATTR* attr_ = nullptr;
+};
+
+// The FUNCDESC of one function of a type description, released with it.
+class FuncDesc {
+public:
+    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
+        if (!info || FAILED(info->GetFuncDesc(index, &desc_))) desc_ = nullptr;
+    }
+    ~FuncDesc() {
+        if (desc_) info_->ReleaseFuncDesc(desc_);
+    }
+    FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
+    FuncDesc& operator=(FuncDesc&& other) noexcept {
+        std::swap(info_, other.info_);
+        std::swap(desc_, other.desc_);
+        return *this;
+    }
+    FuncDesc(const FuncDesc&) = delete;
+    FuncDesc& operator=(const FuncDesc&) = delete;
+    const FUNCDESC* operator->() const { return desc_; }
+    const FUNCDESC* Get() const { return desc_; }
+
+private:
+    ITypeInfo* info_;
+    FUNCDESC* desc_ = nullptr;
+};
+
+// The VARDESC of one variable (a record's field, a constant) of a type
+// description, released with it.
+class VarDesc {
+public:
+    VarDesc(ITypeInfo* info, UINT index) : info_(info) {
+        if (!info || FAILED(info->GetVarDesc(index, &desc_))) desc_ = nullptr;
+    }
+    ~VarDesc() {
+        if (desc_) info_->ReleaseVarDesc(desc_);
+    }
+    VarDesc(const VarDesc&) = delete;
+    VarDesc& operator=(const VarDesc&) = delete;
+    const VARDESC* operator->() const { return desc_; }
+    const VARDESC* Get() const { return desc_; }
+
+private:
+    ITypeInfo* info_;
+    VARDESC* desc_ = nullptr;
+};
+
+// A record allocated through its description, freed, fields and all, with
+// it.
+class RecordData {
+public:
+    RecordData() = default;
+    RecordData(const RecordData&) = delete;
+    RecordData& operator=(const RecordData&) = delete;
+    ~RecordData() { Reset(); }
+    // A new, cleared record of the type `info` describes; nullptr when it
+    // cannot be made.
+    void* Create(IRecordInfo* info) {
+        Reset();
+        if (info && (data_ = info->RecordCreate())) info_ = info;
+        return data_;
+    }
+    void* Get() const { return data_; }
+    void Reset() {
+        if (data_) info_->RecordDestroy(std::exchange(data_, nullptr));
+        info_.Reset();
+    }
+
+private:
+    ComPtr<IRecordInfo> info_;
+    void* data_ = nullptr;
 };
 
 }  // namespace zx

@@ -1,68 +1,129 @@
 #include "com/record_object.h"
 
+#include <cstring>
+#include <vector>
+
+#include "com/errors.h"
 #include "com/late_bound_object.h"
 #include "com/member_by_name.h"
 
 namespace zx {
 namespace {
 
-struct Field {
-    const wchar_t* name;
-    DISPID id;
-};
-constexpr Field kFields[] = {{L"lLParam", 1}, {L"lMParam", 2}, {L"lHParam", 3}, {L"sComments", 4}};
+// Bytes of a field that a VARIANT holds by value; 0 for any other type.
+size_t ValueSize(VARTYPE type) {
+    switch (type) {
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
+    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: return 8;
+    case VT_BSTR: return sizeof(BSTR);
+    default: return 0;
+    }
+}
 
-// A record's fields as properties of a dispatch object, named as in the
-// record. Late-bound only: it has no type information of its own.
+struct Field {
+    std::wstring name;
+    VARTYPE type;
+    ULONG offset;
+};
+
+// The fields of the record `info` describes, in declaration order.
+std::vector<Field> FieldsOf(IRecordInfo* info) {
+    std::vector<Field> fields;
+    ComPtr<ITypeInfo> type;
+    if (!info || FAILED(info->GetTypeInfo(&type)) || !type) return fields;
+    TypeAttr attr(type.Get());
+    if (!attr) return fields;
+    for (UINT i = 0; i < attr->cVars; ++i) {
+        VarDesc var(type.Get(), i);
+        if (!var.Get() || var->varkind != VAR_PERINSTANCE) continue;
+        const VARTYPE fieldType = var->elemdescVar.tdesc.vt;
+        if (!ValueSize(fieldType)) continue;
+        Bstr name;
+        UINT names = 0;
+        if (FAILED(type->GetNames(var->memid, name.Put(), 1, &names)) || names == 0) continue;
+        fields.push_back({name.Str(), fieldType, var->oInst});
+    }
+    return fields;
+}
+
+void* At(void* record, const Field& field) { return static_cast<BYTE*>(record) + field.offset; }
+const void* At(const void* record, const Field& field) { return static_cast<const BYTE*>(record) + field.offset; }
+
+// The field's value in a VARIANT of its type; a string is borrowed.
+VARIANT Borrow(const void* record, const Field& field) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = field.type;
+    std::memcpy(&value.llVal, At(record, field), ValueSize(field.type));
+    return value;
+}
+
+// Stores `value` (of the field's type) into the field; a string passes to
+// the record, which frees the one it held.
+void Store(void* record, const Field& field, Variant& value) {
+    if (field.type == VT_BSTR) {
+        BSTR& target = *static_cast<BSTR*>(At(record, field));
+        SysFreeString(target);
+        target = value->bstrVal;
+        value->vt = VT_EMPTY;
+        return;
+    }
+    std::memcpy(At(record, field), &value->llVal, ValueSize(field.type));
+}
+
+// A record's fields as properties of a dispatch object. Late-bound only:
+// it has no type information of its own.
 class RecordObject final : public LateBoundObject {
 public:
-    explicit RecordObject(const AdditionalArguStru& record) : record_(record) {}
+    RecordObject(IRecordInfo* info, const void* record) : info_(info), fields_(FieldsOf(info)) {
+        if (!info_ || FAILED(info_->RecordCreateCopy(const_cast<void*>(record), &record_)))
+            throw std::bad_alloc();
+    }
+    ~RecordObject() override { info_->RecordDestroy(record_); }
 
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids) return E_POINTER;
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
             ids[i] = DISPID_UNKNOWN;
-            for (const Field& field : kFields)
-                if (names[i] && _wcsicmp(names[i], field.name) == 0) ids[i] = field.id;
+            for (size_t f = 0; f < fields_.size(); ++f)
+                if (names[i] && _wcsicmp(names[i], fields_[f].name.c_str()) == 0) ids[i] = DISPID(f + 1);
             if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
         }
         return hr;
     }
     STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO*, UINT*) override {
-        AdditionalArguStru& r = record_.Get();
-        LONG* number = member == 1 ? &r.lLParam : member == 2 ? &r.lMParam : member == 3 ? &r.lHParam : nullptr;
-        if (!number && member != 4) return DISP_E_MEMBERNOTFOUND;
+        if (member < 1 || size_t(member) > fields_.size()) return DISP_E_MEMBERNOTFOUND;
+        const Field& field = fields_[member - 1];
         if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
             if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
             Variant value;
-            HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, number ? VT_I4 : VT_BSTR);
-            if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
-            if (number) {
-                *number = value->lVal;
-            } else {
-                SysFreeString(r.sComments);
-                r.sComments = value->bstrVal;
-                value->vt = VT_EMPTY;
-            }
+            if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, field.type))) return DISP_E_TYPEMISMATCH;
+            Store(record_, field, value);
             return S_OK;
         }
         if (params && params->cArgs) return DISP_E_BADPARAMCOUNT;
         if (!result) return S_OK;
         VariantInit(result);
-        if (number) {
-            result->vt = VT_I4;
-            result->lVal = *number;
-        } else {
-            result->vt = VT_BSTR;
-            result->bstrVal = r.sComments ? Bstr::Copy(r.sComments) : SysAllocString(L"");
+        *result = Borrow(record_, field);
+        if (field.type == VT_BSTR) {
+            // An empty string reads as "", never as a null string.
+            result->bstrVal = result->bstrVal ? Bstr::Copy(result->bstrVal) : SysAllocString(L"");
+            if (!result->bstrVal) {
+                result->vt = VT_EMPTY;
+                return E_OUTOFMEMORY;
+            }
         }
         return S_OK;
     }
 
 private:
-    OwnedRecord record_;
+    ComPtr<IRecordInfo> info_;
+    std::vector<Field> fields_;
+    void* record_ = nullptr;
 };
 
 HRESULT CallProperty(IDispatch* object, const wchar_t* name, WORD flags, DISPPARAMS* params, VARIANT* result) {
@@ -87,42 +148,27 @@ void WriteProperty(IDispatch* object, const wchar_t* name, VARIANT& value) {
 
 }  // namespace
 
-ComPtr<IDispatch> MakeRecordObject(const AdditionalArguStru& record) {
-    return ComPtr<IDispatch>(new RecordObject(record));
+ComPtr<IDispatch> MakeRecordObject(IRecordInfo* info, const void* record) {
+    if (!info) throw ComFailure{TYPE_E_CANTLOADLIBRARY};
+    return ComPtr<IDispatch>(new RecordObject(info, record));
 }
 
-bool ReadRecordFields(IDispatch* object, AdditionalArguStru& record) {
+bool ReadRecordFields(IDispatch* object, IRecordInfo* info, void* record) {
     bool any = false;
-    LONG* numbers[] = {&record.lLParam, &record.lMParam, &record.lHParam};
-    for (int i = 0; i < 3; ++i) {
+    for (const Field& field : FieldsOf(info)) {
         Variant value;
-        if (ReadProperty(object, kFields[i].name, VT_I4, value)) {
-            *numbers[i] = value->lVal;
-            any = true;
-        }
-    }
-    Variant comments;
-    if (ReadProperty(object, kFields[3].name, VT_BSTR, comments)) {
-        SysFreeString(record.sComments);
-        record.sComments = comments->bstrVal;
-        comments->vt = VT_EMPTY;
+        if (!ReadProperty(object, field.name.c_str(), field.type, value)) continue;
+        Store(record, field, value);
         any = true;
     }
     return any;
 }
 
-void WriteRecordFields(IDispatch* object, const AdditionalArguStru& record) {
-    const LONG numbers[] = {record.lLParam, record.lMParam, record.lHParam};
-    for (int i = 0; i < 3; ++i) {
-        VARIANT value;
-        value.vt = VT_I4;
-        value.lVal = numbers[i];
-        WriteProperty(object, kFields[i].name, value);
+void WriteRecordFields(IDispatch* object, IRecordInfo* info, const void* record) {
+    for (const Field& field : FieldsOf(info)) {
+        VARIANT value = Borrow(record, field);  // borrowed for the call
+        WriteProperty(object, field.name.c_str(), value);
     }
-    VARIANT comments;
-    comments.vt = VT_BSTR;
-    comments.bstrVal = record.sComments;  // borrowed for the call
-    WriteProperty(object, kFields[3].name, comments);
 }
 
 }  // namespace zx

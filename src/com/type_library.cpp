@@ -3,23 +3,23 @@
 #include <map>
 #include <mutex>
 
-#include "com/module.h"
+#include "platform/this_module.h"
 #include "com/owned.h"
 
 namespace zx {
 
-const GUID kAdditionalArguStruGuid = {0x12748875, 0x1c6c, 0x450f, {0x8e, 0x2e, 0x39, 0xe4, 0x01, 0x72, 0xa5, 0x5a}};
-
 namespace {
 
 struct Cache {
+    static bool Less(const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) < 0; }
+    template <class T>
+    using ByGuid = std::map<GUID, ComPtr<T>, bool (*)(const GUID&, const GUID&)>;
+
     std::mutex lock;
     ComPtr<ITypeLib> library;
-    using GuidMap = std::map<GUID, ComPtr<ITypeInfo>, bool (*)(const GUID&, const GUID&)>;
-    static bool Less(const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) < 0; }
-    GuidMap infos{&Less};
-    GuidMap vtables{&Less};
-    ComPtr<IRecordInfo> record;
+    ByGuid<ITypeInfo> infos{&Less};
+    ByGuid<ITypeInfo> vtables{&Less};
+    ByGuid<IRecordInfo> records{&Less};
 };
 
 Cache& TheCache() {
@@ -37,12 +37,6 @@ ITypeLib* LoadedLibrary(Cache& cache) {
 }
 
 }  // namespace
-
-ITypeLib* ComponentTypeLib() {
-    Cache& cache = TheCache();
-    std::lock_guard guard(cache.lock);
-    return LoadedLibrary(cache);
-}
 
 ITypeInfo* TypeInfoOf(REFGUID guid) {
     Cache& cache = TheCache();
@@ -71,12 +65,16 @@ ITypeInfo* VtableTypeInfoOf(REFGUID guid) {
     return cache.vtables.emplace(guid, vtable).first->second.Get();
 }
 
-IRecordInfo* AdditionalArguRecordInfo() {
-    ITypeInfo* info = TypeInfoOf(kAdditionalArguStruGuid);
+IRecordInfo* RecordInfoOf(REFGUID guid) {
+    ITypeInfo* info = TypeInfoOf(guid);
+    if (!info) return nullptr;
     Cache& cache = TheCache();
     std::lock_guard guard(cache.lock);
-    if (!cache.record && info) GetRecordInfoFromTypeInfo(info, &cache.record);
-    return cache.record.Get();
+    auto found = cache.records.find(guid);
+    if (found != cache.records.end()) return found->second.Get();
+    ComPtr<IRecordInfo> record;
+    if (FAILED(GetRecordInfoFromTypeInfo(info, &record))) return nullptr;
+    return cache.records.emplace(guid, record).first->second.Get();
 }
 
 }  // namespace zx

@@ -1,22 +1,18 @@
 #pragma once
-// The component's own type library, read once from the module's "TYPELIB"
-// resource, and the type descriptions the component works from.
+// The module's own type library, read once from its first "TYPELIB"
+// resource, and the type descriptions the module's objects work from.
 #include <windows.h>
 #include <oaidl.h>
 
 namespace zx {
 
-// {12748875-1C6C-450F-8E2E-39E40172A55A}: widl emits no constant for records.
-extern const GUID kAdditionalArguStruGuid;
-
-// Both return borrowed pointers that live as long as the process; nullptr
-// if the library cannot be loaded.
-ITypeLib* ComponentTypeLib();
+// Each returns a borrowed pointer that lives as long as the process;
+// nullptr if the library cannot be loaded or does not describe `guid`.
 ITypeInfo* TypeInfoOf(REFGUID guid);
 // For a dual interface, the description of its function table (the one
 // TypeInfoOf returns describes the dispatch view, without HRESULTs).
 ITypeInfo* VtableTypeInfoOf(REFGUID guid);
-// The record description of AdditionalArguStru.
-IRecordInfo* AdditionalArguRecordInfo();
+// The description of a record type of the library, for VT_RECORD values.
+IRecordInfo* RecordInfoOf(REFGUID guid);
 
 }  // namespace zx

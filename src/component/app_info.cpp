@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "com/module.h"
+#include "platform/this_module.h"
 #include "com/property_object.h"
 
 namespace zx {

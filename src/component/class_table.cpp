@@ -1,9 +1,15 @@
 #include "component/class_table.h"
 
-#include "com/errors.h"
+#include <array>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+#include "com/class_factory.h"
 #include "component/info_object.h"
 #include "service/event_relay.h"
 #include "service/timer_service.h"
+#include "zentrix_catalog.h"
 
 namespace zx {
 namespace {
@@ -30,31 +36,68 @@ HRESULT CreateAdvanced(REFIID riid, void** out) {
     return CreateWith(&MemberlessObject<_clsVxTimeAdvancedA>::Create, riid, out);
 }
 
-const ClassEntry kClasses[] = {
-    {L"clsVxZentrixA", &CLSID_clsVxZentrixA, &IID__clsVxZentrixA, nullptr, nullptr},
-    {L"clsVxTimeTimerItemsA", &CLSID_clsVxTimeTimerItemsA, &IID__clsVxTimeTimerItemsA, nullptr, nullptr},
-    {L"clsVxTimeTimerItemA", &CLSID_clsVxTimeTimerItemA, &IID__clsVxTimeTimerItemA, nullptr, nullptr},
-    {L"clsVxTimeTimerGroupsA", &CLSID_clsVxTimeTimerGroupsA, &IID__clsVxTimeTimerGroupsA, nullptr, nullptr},
-    {L"clsVxTimeTimerGroupA", &CLSID_clsVxTimeTimerGroupA, &IID__clsVxTimeTimerGroupA, nullptr, nullptr},
-    {L"clsVxTimeTimerEventsA", &CLSID_clsVxTimeTimerEventsA, &IID__clsVxTimeTimerEventsA,
-     &DIID___clsVxTimeTimerEventsA, &CreateEventRelay},
-    {L"clsVxTimeTimerMainA", &CLSID_clsVxTimeTimerMainA, &IID__clsVxTimeTimerMainA, &DIID___clsVxTimeTimerMainA,
-     &CreateTimerService},
-    {L"clsVxTimeGeneralA", &CLSID_clsVxTimeGeneralA, &IID__clsVxTimeGeneralA, nullptr, &CreateGeneral},
-    {L"clsVxTimeAdvancedA", &CLSID_clsVxTimeAdvancedA, &IID__clsVxTimeAdvancedA, nullptr, &CreateAdvanced},
+// The creation function of each class the IDL lets clients create.
+struct Factory {
+    std::wstring_view name;
+    ClassFactory::Create create;
 };
+constexpr Factory kFactories[] = {
+    {L"clsVxTimeTimerEventsA", &CreateEventRelay},
+    {L"clsVxTimeTimerMainA", &CreateTimerService},
+    {L"clsVxTimeGeneralA", &CreateGeneral},
+    {L"clsVxTimeAdvancedA", &CreateAdvanced},
+};
+
+constexpr ClassFactory::Create FactoryOf(std::wstring_view name) {
+    for (const Factory& factory : kFactories)
+        if (factory.name == name) return factory.create;
+    return nullptr;
+}
+
+consteval bool FactoriesMatchTheIdl() {
+    for (const catalog::Class& c : catalog::kClasses)
+        if ((FactoryOf(c.name) != nullptr) != c.creatable) return false;
+    for (const Factory& factory : kFactories) {
+        bool declared = false;
+        for (const catalog::Class& c : catalog::kClasses) declared = declared || factory.name == c.name;
+        if (!declared) return false;
+    }
+    return true;
+}
+static_assert(FactoriesMatchTheIdl(),
+              "every class zentrix.idl lets clients create needs a factory in kFactories, and only those");
+
+constexpr auto kClasses = [] {
+    std::array<ClassEntry, std::size(catalog::kClasses)> table{};
+    for (size_t i = 0; i < table.size(); ++i) {
+        const catalog::Class& c = catalog::kClasses[i];
+        table[i] = {c.name, &c.clsid, FactoryOf(c.name)};
+    }
+    return table;
+}();
 
 }  // namespace
 
-const wchar_t kLibraryName[] = L"Zentrix";
 const wchar_t kThreadingModel[] = L"Apartment";
 
 std::span<const ClassEntry> ComponentClasses() { return kClasses; }
 
-const ClassEntry* FindClass(REFCLSID clsid) {
-    for (const ClassEntry& entry : kClasses)
-        if (*entry.clsid == clsid) return &entry;
-    return nullptr;
+HRESULT GetClassFactory(REFCLSID clsid, REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    // One factory per class, made once (any thread may ask first) and kept
+    // as long as the module.
+    static const std::vector<ClassFactory*> factories = [] {
+        std::vector<ClassFactory*> made;
+        for (const ClassEntry& entry : kClasses) made.push_back(entry.create ? new ClassFactory(entry.create) : nullptr);
+        return made;
+    }();
+    for (size_t i = 0; i < kClasses.size(); ++i) {
+        if (*kClasses[i].clsid != clsid) continue;
+        if (!factories[i]) break;
+        return factories[i]->QueryInterface(riid, out);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 }  // namespace zx

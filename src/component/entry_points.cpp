@@ -2,7 +2,8 @@
 #include <windows.h>
 #include <olectl.h>
 
-#include "com/class_factory.h"
+#include "component/class_table.h"
+#include "component/layer_links.h"
 #include "com/module.h"
 #include "component/per_user_registration.h"
 #include "component/registration.h"
@@ -13,6 +14,9 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        zx::ConnectLayers();
+        break;
     case DLL_THREAD_DETACH:
         // Only a thread that used the library can have monitor windows.
         if (zx::ExistingApartment()) zx::CloseThreadMonitorWindows();

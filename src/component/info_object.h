@@ -3,6 +3,7 @@
 // member-less classes clsVxTimeGeneralA and clsVxTimeAdvancedA.
 #include "com/com_object.h"
 #include "com/owned.h"
+#include "zentrix.h"
 
 namespace zx {
 

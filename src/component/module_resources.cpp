@@ -3,8 +3,8 @@
 #include <olectl.h>
 
 #include "com/errors.h"
-#include "com/module.h"
-#include "registry/time_units.h"
+#include "platform/this_module.h"
+#include "com/numbers.h"
 
 namespace zx {
 namespace {

@@ -1,5 +1,7 @@
 #pragma once
 // The module's own resources as the information class hands them out.
+#include <ocidl.h>
+
 #include "com/owned.h"
 
 namespace zx {

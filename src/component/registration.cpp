@@ -5,8 +5,9 @@
 #include <string>
 
 #include "component/class_table.h"
-#include "com/module.h"
+#include "platform/this_module.h"
 #include "com/owned.h"
+#include "zentrix_catalog.h"
 
 namespace zx {
 namespace {
@@ -50,7 +51,12 @@ HRESULT DeleteTree(HKEY root, const std::wstring& subkey) {
     return HRESULT_FROM_WIN32(status);
 }
 
-std::wstring ProgId(const ClassEntry& entry) { return std::wstring(kLibraryName) + L"." + entry.name; }
+std::wstring ProgId(const ClassEntry& entry) { return std::wstring(catalog::kLibraryName) + L"." + entry.name; }
+
+// The type library's version, "major.minor".
+std::wstring LibraryVersion() {
+    return std::to_wstring(catalog::kLibraryMajor) + L"." + std::to_wstring(catalog::kLibraryMinor);
+}
 
 // Registers the library in resource `index` of this module.
 HRESULT RegisterLibrary(const RegistrationTarget& target, const std::wstring& module, int index, GUID* libid,
@@ -110,7 +116,7 @@ HRESULT RegisterComponent(const RegistrationTarget& target) {
         set(clsidKey + L"\\InprocServer32", L"ThreadingModel", kThreadingModel);
         set(clsidKey + L"\\ProgID", nullptr, progId);
         set(clsidKey + L"\\TypeLib", nullptr, GuidText(libid));
-        set(clsidKey + L"\\VERSION", nullptr, L"1.0");
+        set(clsidKey + L"\\VERSION", nullptr, LibraryVersion());
         set(progId, nullptr, progId);
         set(progId + L"\\CLSID", nullptr, GuidText(*entry.clsid));
         if (FAILED(step)) return SELFREG_E_CLASS;

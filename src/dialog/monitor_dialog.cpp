@@ -12,6 +12,7 @@
 
 #include "com/errors.h"
 #include "com/module.h"
+#include "platform/this_module.h"
 #include "com/owned.h"
 #include "dialog/monitor_rows.h"
 #include "platform/platform.h"

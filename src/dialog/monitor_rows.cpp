@@ -7,6 +7,7 @@
 #include "com/errors.h"
 #include "com/owned.h"
 #include "apartment/apartment.h"
+#include "registry/window_groups.h"
 
 namespace zx {
 namespace {

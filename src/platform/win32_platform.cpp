@@ -1,7 +1,7 @@
 // The real platform: the local clock, window timers and message boxes.
 #include "platform/platform.h"
 
-#include "com/module.h"
+#include "platform/this_module.h"
 
 namespace zx {
 namespace {

@@ -1,7 +1,7 @@
 #include "registry/time_accounting.h"
 
 #include "com/errors.h"
-#include "registry/time_units.h"
+#include "com/numbers.h"
 
 namespace zx {
 namespace {

@@ -21,12 +21,4 @@ ArmingInterval IntervalFor(LONG elapseTime, LONG units);
 // unknown counts as milliseconds (0).
 LONG UnitsFromLabel(const std::wstring& label);
 
-// Checked 32-bit arithmetic; each raises the overflow error on overflow.
-LONG CheckedMultiply(LONG a, LONG b);
-LONG CheckedSubtract(LONG a, LONG b);
-// Nearest integer, halves to the even neighbour; overflow error outside the
-// 32-bit (or 16-bit) range.
-LONG RoundToLong(double value);
-SHORT RoundToShort(double value);
-
 }  // namespace zx

@@ -7,8 +7,7 @@
 #include "registry/time_units.h"
 #include "registry/timer_record.h"
 #include "apartment/apartment.h"
-#include "service/scheduler.h"
-#include "service/timer_service.h"
+#include "apartment/service_links.h"
 
 namespace zx {
 
@@ -117,7 +116,7 @@ void TimerCollection::AddTimer(LONG* lTimerId, AdditionalArguStru* record, LONG*
 
     // Handlers may cancel, and may change the window handle, the identifier
     // and the record: arming below uses what they leave.
-    ComPtr<TimerService> main = TimerMain();
+    ComPtr<TimerNotifier> main = Service().TimerMain();
     VARIANT_BOOL cancel = VARIANT_FALSE;
     if (main) main->RaiseTimerStart(&state.gCurrentHwnd, lTimerId, *lElapseTime, record, &cancel);
     if (cancel != VARIANT_FALSE) {
@@ -125,7 +124,7 @@ void TimerCollection::AddTimer(LONG* lTimerId, AdditionalArguStru* record, LONG*
         return;
     }
     LONG milliseconds = interval.milliseconds;
-    ArmTimer(&state.gCurrentHwnd, lTimerId, &milliseconds, repeat, record);
+    Service().ArmTimer(&state.gCurrentHwnd, lTimerId, &milliseconds, repeat, record);
 }
 
 }  // namespace zx

@@ -5,6 +5,7 @@
 
 #include "com/com_object.h"
 #include "com/owned.h"
+#include "zentrix.h"
 
 namespace zx {
 

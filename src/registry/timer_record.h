@@ -1,7 +1,7 @@
 #pragma once
 // clsVxTimeTimerItemA: one registered timer and its stored properties.
 #include "com/com_object.h"
-#include "com/owned.h"
+#include "apartment/additional_argu.h"
 #include "registry/progress_binding.h"
 
 namespace zx {

@@ -3,6 +3,7 @@
 // stored values.
 #include "com/com_object.h"
 #include "com/owned.h"
+#include "zentrix.h"
 
 namespace zx {
 

@@ -10,6 +10,12 @@ namespace zx {
 
 ComPtr<_clsVxTimeTimerGroupsA> WindowGroups::Create() { return MakeObject<WindowGroups>(); }
 
+ComPtr<_clsVxTimeTimerGroupsA> TimerGroups() {
+    ApartmentState& state = Apartment();
+    if (!state.gTimerGroups) state.gTimerGroups = WindowGroups::Create();
+    return state.gTimerGroups;
+}
+
 STDMETHODIMP WindowGroups::Add(LONG* hWnd, _clsVxTimeTimerGroupA** ret) {
     if (!hWnd || !ret) return E_POINTER;
     *ret = nullptr;

@@ -5,6 +5,7 @@
 
 #include "com/com_object.h"
 #include "com/owned.h"
+#include "zentrix.h"
 
 namespace zx {
 
@@ -28,5 +29,8 @@ private:
     };
     std::vector<Entry> groups_;
 };
+
+// gTimerGroups, storing a new empty collection first if it is empty.
+ComPtr<_clsVxTimeTimerGroupsA> TimerGroups();
 
 }  // namespace zx

@@ -2,10 +2,8 @@
 
 #include <dispex.h>
 
+#include "apartment/additional_argu.h"
 #include "com/member_by_name.h"
-#include "com/owned.h"
-#include "com/record_object.h"
-#include "com/type_library.h"
 
 namespace zx {
 namespace {

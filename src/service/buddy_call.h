@@ -1,6 +1,6 @@
 #pragma once
 // Calls a buddy object's notification method by name.
-#include "com/owned.h"
+#include "apartment/additional_argu.h"
 
 namespace zx {
 

@@ -2,7 +2,7 @@
 // The service object's four operations on one timer named by window handle
 // and identifier. They act on the apartment's registry, whichever service
 // object is called. Failures are raised as Error or ComFailure.
-#include "com/owned.h"
+#include "apartment/additional_argu.h"
 
 namespace zx {
 

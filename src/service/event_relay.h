@@ -4,6 +4,7 @@
 #include "com/com_object.h"
 #include "com/connection_point.h"
 #include "com/owned.h"
+#include "zentrix.h"
 
 namespace zx {
 

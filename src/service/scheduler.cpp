@@ -3,6 +3,7 @@
 #include "com/errors.h"
 #include "platform/platform.h"
 #include "apartment/apartment.h"
+#include "registry/window_groups.h"
 #include "service/timer_service.h"
 
 namespace zx {
@@ -85,7 +86,7 @@ void HandleTick(HWND window, UINT_PTR id, DWORD tickTime) {
     LONG hWnd = LongFromWindow(window);
     LONG timerId = static_cast<LONG>(id);
     if (GetTimerStatus(&hWnd, &timerId) == timeTimerStatusStarted) {
-        ComPtr<TimerService> main = TimerMain();
+        ComPtr<TimerNotifier> main = TimerMain();
         if (main)
             main->RaiseTimerElapse(&hWnd, &timerId, static_cast<LONG>(tickTime),
                                    &Apartment().gLastAdditionalArgu.Get());

@@ -1,7 +1,7 @@
 #pragma once
 // The scheduler: lookups by window handle and timer identifier, arming of
 // platform timers, and the two tick procedures the platform calls.
-#include "com/owned.h"
+#include "apartment/additional_argu.h"
 
 namespace zx {
 

@@ -1,7 +1,7 @@
 #include "service/timer_service.h"
 
+#include "apartment/additional_argu.h"
 #include "com/errors.h"
-#include "com/type_library.h"
 #include "dialog/monitor_dialog.h"
 #include "registry/window_groups.h"
 #include "apartment/apartment.h"
@@ -15,7 +15,7 @@ ComPtr<TimerService> TimerService::Create() {
     ApartmentState& state = Apartment();
     // The previous registration ends before this one is stored: its end step
     // clears gTimerMain, and must not clear the new registration.
-    ComPtr<TimerService> previous = std::move(state.gTimerMain);
+    ComPtr<TimerNotifier> previous = std::move(state.gTimerMain);
     previous.Reset();
     state.gTimerMain = service;
     ComPtr<_clsVxTimeTimerGroupsA> discarded = std::exchange(state.gTimerGroups, WindowGroups::Create());
@@ -27,9 +27,18 @@ TimerService::~TimerService() {
     if (!state) return;
     // Each reference leaves the state before it is released, since releasing
     // may run further end steps.
-    ComPtr<TimerService> main = std::move(state->gTimerMain);
+    ComPtr<TimerNotifier> main = std::move(state->gTimerMain);
     main.Reset();
     ComPtr<_clsVxTimeTimerGroupsA> groups = std::move(state->gTimerGroups);
+}
+
+ComPtr<TimerNotifier> TimerMain() {
+    ApartmentState& state = Apartment();
+    if (!state.gTimerMain) {
+        // Its creation registers it in gTimerMain.
+        ComPtr<TimerService> created = TimerService::Create();
+    }
+    return state.gTimerMain;
 }
 
 STDMETHODIMP TimerService::get_BuddyObject(IDispatch** ret) {

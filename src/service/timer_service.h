@@ -1,14 +1,15 @@
 #pragma once
 // clsVxTimeTimerMainA: the service object clients hold with events. The
 // apartment's registered one (gTimerMain) delivers every notification.
+#include "apartment/service_links.h"
 #include "com/com_object.h"
 #include "com/connection_point.h"
-#include "com/owned.h"
 
 namespace zx {
 
 class TimerService final
-    : public AutomationObject<_clsVxTimeTimerMainA, EventSourceOf<&DIID___clsVxTimeTimerMainA, &CLSID_clsVxTimeTimerMainA>> {
+    : public AutomationObject<_clsVxTimeTimerMainA, EventSourceOf<&DIID___clsVxTimeTimerMainA, &CLSID_clsVxTimeTimerMainA>,
+                              TimerNotifier> {
 public:
     // Creates a service object and runs its creation step: it becomes the
     // apartment's gTimerMain over a fresh, empty registry.
@@ -24,12 +25,9 @@ public:
     STDMETHODIMP GetPercentage(LONG* lHwnd, LONG* lTimerId, LONG* ret) override;
     STDMETHODIMP ResetTimer(LONG* lHwnd, LONG* lTimerId, LONG* ret) override;
 
-    // Notifications: to the buddy's named methods when BuddyObject is set,
-    // otherwise to the connected sinks. Changes to by-reference arguments
-    // reach the caller; every failure is ignored.
     void RaiseTimerStart(LONG* hWnd, LONG* timerId, LONG elapseTime, AdditionalArguStru* record,
-                         VARIANT_BOOL* cancel) noexcept;
-    void RaiseTimerElapse(LONG* hWnd, LONG* timerId, LONG elapseTime, AdditionalArguStru* record) noexcept;
+                         VARIANT_BOOL* cancel) noexcept override;
+    void RaiseTimerElapse(LONG* hWnd, LONG* timerId, LONG elapseTime, AdditionalArguStru* record) noexcept override;
 
 private:
     TimerService() = default;
@@ -39,5 +37,8 @@ private:
 
     ComPtr<IDispatch> buddy_;
 };
+
+// gTimerMain, creating a service object first if it is empty.
+ComPtr<TimerNotifier> TimerMain();
 
 }  // namespace zx

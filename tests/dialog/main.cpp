@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include "component/layer_links.h"
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    zx::ConnectLayers();
     CoInitialize(nullptr);
     int result = RUN_ALL_TESTS();
     CoUninitialize();

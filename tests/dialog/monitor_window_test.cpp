@@ -12,6 +12,7 @@
 #include "com/module.h"
 #include "dialog/monitor_dialog.h"
 #include "apartment/apartment.h"
+#include "registry/window_groups.h"
 
 namespace zx::test {
 namespace {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include "component/layer_links.h"
+
 #include <cstdio>
 
 namespace {
@@ -16,6 +18,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS*) {
 int main(int argc, char** argv) {
     SetUnhandledExceptionFilter(OnCrash);
     ::testing::InitGoogleTest(&argc, argv);
+    zx::ConnectLayers();
     CoInitialize(nullptr);
     int result = RUN_ALL_TESTS();
     CoUninitialize();

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "com/record_object.h"
+#include "apartment/additional_argu.h"
 #include "service/scheduler.h"
 #include "test_support.h"
 
@@ -370,7 +370,7 @@ TEST_F(ServiceTest, HandlersMayTearDownTheRegistryDuringAddition) {
             NewService();
             break;
         case 3:  // the registry is discarded
-            Apartment().gTimerMain->putref_TimerGroups(nullptr);
+            RegisteredService()->putref_TimerGroups(nullptr);
             break;
         default: break;
         }
@@ -379,8 +379,8 @@ TEST_F(ServiceTest, HandlersMayTearDownTheRegistryDuringAddition) {
     EXPECT_EQ(S_OK, AddTimer(timers.Get(), 2, 10));
     EXPECT_EQ(S_OK, AddTimer(timers.Get(), 3, 10));
     ComPtr<_clsVxTimeTimerItemsA> fresh = AddGroup(300);
-    Connect(Apartment().gTimerMain.Get(), late);
-    late.during = [&] { Apartment().gTimerMain->putref_TimerGroups(nullptr); };
+    Connect(RegisteredService(), late);
+    late.during = [&] { RegisteredService()->putref_TimerGroups(nullptr); };
     EXPECT_EQ(S_OK, AddTimer(fresh.Get(), 4, 10));
     EXPECT_TRUE(platform.IsArmed(100, 1) && platform.IsArmed(100, 2) && platform.IsArmed(100, 20));
     service.Reset();

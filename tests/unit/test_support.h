@@ -11,6 +11,7 @@
 #include "com/type_library.h"
 #include "fake_platform.h"
 #include "apartment/apartment.h"
+#include "registry/window_groups.h"
 #include "service/timer_service.h"
 
 namespace zx::test {
@@ -45,6 +46,9 @@ VARIANT BoolValue(bool value);
 VARIANT Text(const wchar_t* text);  // a BSTR the caller frees
 VARIANT RecordRef(AdditionalArguStru* record);
 VARIANT VariantRef(VARIANT* inner);
+
+// gTimerMain as the service object it is.
+inline TimerService* RegisteredService() { return static_cast<TimerService*>(Apartment().gTimerMain.Get()); }
 
 // The apartment's state is discarded around every test, and every object a
 // test makes must be gone at its end.

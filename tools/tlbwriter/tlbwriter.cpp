@@ -27,25 +27,14 @@
 #include <string_view>
 #include <vector>
 
+#include "zentrix_catalog.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// The published order of the type descriptions.
-constexpr const wchar_t* kTypeOrder[] = {
-    L"_clsVxZentrixA",          L"clsVxZentrixA",
-    L"_clsVxTimeTimerItemsA",   L"clsVxTimeTimerItemsA",
-    L"_clsVxTimeTimerItemA",    L"clsVxTimeTimerItemA",
-    L"_clsVxTimeTimerGroupsA",  L"clsVxTimeTimerGroupsA",
-    L"_clsVxTimeTimerGroupA",   L"clsVxTimeTimerGroupA",
-    L"_clsVxTimeTimerEventsA",  L"clsVxTimeTimerEventsA",
-    L"_clsVxTimeTimerMainA",    L"clsVxTimeTimerMainA",
-    L"_clsVxTimeGeneralA",      L"clsVxTimeGeneralA",
-    L"_clsVxTimeAdvancedA",     L"clsVxTimeAdvancedA",
-    L"__clsVxTimeTimerEventsA", L"__clsVxTimeTimerMainA",
-    L"TimerTimeUnitsTimeConstants", L"TimerStatusTypeTimeConstants",
-    L"AdditionalArguStru",
-};
+// The published order of the type descriptions, from the IDL's catalog.
+using zx::catalog::kTypeOrder;
 constexpr UINT kTypeCount = sizeof(kTypeOrder) / sizeof(kTypeOrder[0]);
 
 struct Failure {

@@ -1,10 +1,16 @@
 // Copying and clearing the AdditionalArguStru record: every copy owns its
 // own string.
+#include "apartment/additional_argu.h"
+
 #include <cstddef>
 
-#include "com/owned.h"
+#include "com/record_object.h"
+#include "com/type_library.h"
+#include "zentrix_catalog.h"
 
 namespace zx {
+
+const GUID kAdditionalArguStruGuid = catalog::kRecord_AdditionalArguStru;
 
 void CopyRecord(const AdditionalArguStru& from, AdditionalArguStru& to) {
     if (&from == &to) return;
@@ -20,6 +26,20 @@ void CopyRecord(const AdditionalArguStru& from, AdditionalArguStru& to) {
 void ClearRecord(AdditionalArguStru& record) {
     SysFreeString(record.sComments);
     record = AdditionalArguStru{};
+}
+
+IRecordInfo* AdditionalArguRecordInfo() { return RecordInfoOf(kAdditionalArguStruGuid); }
+
+ComPtr<IDispatch> MakeRecordObject(const AdditionalArguStru& record) {
+    return MakeRecordObject(AdditionalArguRecordInfo(), &record);
+}
+
+bool ReadRecordFields(IDispatch* object, AdditionalArguStru& record) {
+    return ReadRecordFields(object, AdditionalArguRecordInfo(), &record);
+}
+
+void WriteRecordFields(IDispatch* object, const AdditionalArguStru& record) {
+    WriteRecordFields(object, AdditionalArguRecordInfo(), &record);
 }
 
 }  // namespace zx

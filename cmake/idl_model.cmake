@@ -1,0 +1,173 @@
+# The one reader of the IDL files: every generator that needs the class list,
+# the interfaces, the enumerations, the records or the library header of an
+# IDL (identifier resources, catalog, manifest, installer) takes them from
+# zentrix_read_idl.
+#
+# zentrix_read_idl(<path> <prefix>) sets, in the caller's scope:
+#   <prefix>_LIBRARY, <prefix>_LIBID ({UPPER-CASE}), <prefix>_LIBVERSION (major.minor),
+#   <prefix>_LIBHELP                 the library header
+#   <prefix>_COCLASSES               coclass names in declaration order, and for each
+#     <prefix>_CLSID_<name>, <prefix>_CREATABLE_<name> (TRUE unless noncreatable),
+#     <prefix>_DEFAULT_<name>        its [default] interface
+#     <prefix>_SOURCE_<name>         its [default, source] dispinterface, or empty
+#   <prefix>_INTERFACES              interface definitions in declaration order, and
+#     <prefix>_IID_<name>, <prefix>_AUTOMATION_<name> (TRUE for dual or oleautomation)
+#   <prefix>_DISPINTERFACES          dispinterface definitions, and <prefix>_IID_<name>
+#   <prefix>_ENUMS, <prefix>_RECORDS typedef'd enumerations and structures, and
+#     <prefix>_GUID_<name>           their uuid, or empty
+# Comments are dropped before parsing; forward declarations and references
+# inside a coclass are not definitions.
+set(ZENTRIX_IDL_NAME "[A-Za-z_][A-Za-z0-9_]*")
+set(ZENTRIX_IDL_SPACE "[ \t\r\n]")
+
+function(zentrix_idl_uuid attributes out)
+    if(NOT attributes MATCHES "uuid\\(([0-9A-Fa-f-]+)\\)")
+        message(FATAL_ERROR "no uuid in [${attributes}]")
+    endif()
+    string(TOUPPER "{${CMAKE_MATCH_1}}" guid)
+    set(${out} ${guid} PARENT_SCOPE)
+endfunction()
+
+# The names of the definitions of `kind` (a name followed by a body or a
+# base) in `text`; for each, its attribute block in <out>_ATTRIBUTES_<name>.
+function(zentrix_idl_definitions text kind out)
+    set(s ${ZENTRIX_IDL_SPACE})
+    string(REGEX MATCHALL "\\[[^]]*\\]${s}*${kind}${s}+${ZENTRIX_IDL_NAME}${s}*[:{]" found "${text}")
+    set(names "")
+    foreach(decl IN LISTS found)
+        string(REGEX MATCH "^\\[([^]]*)\\]${s}*${kind}${s}+(${ZENTRIX_IDL_NAME})${s}*[:{]$" m "${decl}")
+        list(APPEND names ${CMAKE_MATCH_2})
+        string(REPLACE ";" "," attributes "${CMAKE_MATCH_1}")
+        set(${out}_ATTRIBUTES_${CMAKE_MATCH_2} "${attributes}" PARENT_SCOPE)
+    endforeach()
+    set(${out} "${names}" PARENT_SCOPE)
+endfunction()
+
+macro(zentrix_idl_set name)
+    set(${name} "${ARGN}" PARENT_SCOPE)
+endmacro()
+
+function(zentrix_read_idl path prefix)
+    file(READ ${path} text)
+    string(REGEX REPLACE "//[^\n]*" "" text "${text}")
+    set(s ${ZENTRIX_IDL_SPACE})
+    set(p ${prefix})
+
+    zentrix_idl_definitions("${text}" library libraries)
+    list(LENGTH libraries count)
+    if(NOT count EQUAL 1)
+        message(FATAL_ERROR "${path}: expected one library, found ${count}")
+    endif()
+    set(attributes "${libraries_ATTRIBUTES_${libraries}}")
+    zentrix_idl_uuid("${attributes}" libid)
+    if(NOT attributes MATCHES "version\\(([0-9]+\\.[0-9]+)\\)")
+        message(FATAL_ERROR "${path}: no version on library ${libraries}")
+    endif()
+    set(version ${CMAKE_MATCH_1})
+    set(help "")
+    if(attributes MATCHES "helpstring\\(\"([^\"]*)\"\\)")
+        set(help "${CMAKE_MATCH_1}")
+    endif()
+    zentrix_idl_set(${p}_LIBRARY ${libraries})
+    zentrix_idl_set(${p}_LIBID ${libid})
+    zentrix_idl_set(${p}_LIBVERSION ${version})
+    zentrix_idl_set(${p}_LIBHELP "${help}")
+
+    zentrix_idl_definitions("${text}" coclass coclasses)
+    foreach(name IN LISTS coclasses)
+        set(attributes "${coclasses_ATTRIBUTES_${name}}")
+        zentrix_idl_uuid("${attributes}" clsid)
+        zentrix_idl_set(${p}_CLSID_${name} ${clsid})
+        if(attributes MATCHES "(^|[ ,])noncreatable([ ,]|$)")
+            zentrix_idl_set(${p}_CREATABLE_${name} FALSE)
+        else()
+            zentrix_idl_set(${p}_CREATABLE_${name} TRUE)
+        endif()
+        if(NOT text MATCHES "coclass${s}+${name}${s}*{([^}]*)}")
+            message(FATAL_ERROR "${path}: no body for coclass ${name}")
+        endif()
+        string(REGEX MATCHALL "\\[[^]]*\\]${s}*(interface|dispinterface)${s}+${ZENTRIX_IDL_NAME}" members "${CMAKE_MATCH_1}")
+        set(default "")
+        set(source "")
+        foreach(member IN LISTS members)
+            string(REGEX MATCH "^\\[([^]]*)\\]${s}*(interface|dispinterface)${s}+(${ZENTRIX_IDL_NAME})$" m "${member}")
+            set(flags "${CMAKE_MATCH_1}")
+            set(member_name ${CMAKE_MATCH_3})
+            if(NOT flags MATCHES "(^|[ ,])default([ ,]|$)")
+                continue()
+            endif()
+            if(flags MATCHES "(^|[ ,])source([ ,]|$)")
+                set(source ${member_name})
+            else()
+                set(default ${member_name})
+            endif()
+        endforeach()
+        if(default STREQUAL "")
+            message(FATAL_ERROR "${path}: coclass ${name} has no default interface")
+        endif()
+        zentrix_idl_set(${p}_DEFAULT_${name} ${default})
+        zentrix_idl_set(${p}_SOURCE_${name} ${source})
+    endforeach()
+    zentrix_idl_set(${p}_COCLASSES ${coclasses})
+
+    zentrix_idl_definitions("${text}" interface interfaces)
+    foreach(name IN LISTS interfaces)
+        set(attributes "${interfaces_ATTRIBUTES_${name}}")
+        zentrix_idl_uuid("${attributes}" iid)
+        zentrix_idl_set(${p}_IID_${name} ${iid})
+        if(attributes MATCHES "(^|[ ,])(dual|oleautomation)([ ,]|$)")
+            zentrix_idl_set(${p}_AUTOMATION_${name} TRUE)
+        else()
+            zentrix_idl_set(${p}_AUTOMATION_${name} FALSE)
+        endif()
+    endforeach()
+    zentrix_idl_set(${p}_INTERFACES ${interfaces})
+
+    zentrix_idl_definitions("${text}" dispinterface dispinterfaces)
+    foreach(name IN LISTS dispinterfaces)
+        zentrix_idl_uuid("${dispinterfaces_ATTRIBUTES_${name}}" iid)
+        zentrix_idl_set(${p}_IID_${name} ${iid})
+    endforeach()
+    zentrix_idl_set(${p}_DISPINTERFACES ${dispinterfaces})
+
+    # Bodies hold semicolons, which would split the matches as a list.
+    string(REPLACE ";" "," flat "${text}")
+    foreach(kind enum struct)
+        string(REGEX MATCHALL "typedef${s}*(\\[[^]]*\\])?${s}*${kind}${s}*(${ZENTRIX_IDL_NAME})?${s}*{[^}]*}${s}*${ZENTRIX_IDL_NAME}" found "${flat}")
+        set(names "")
+        foreach(decl IN LISTS found)
+            string(REGEX MATCH "(${ZENTRIX_IDL_NAME})$" m "${decl}")
+            set(name ${CMAKE_MATCH_1})
+            list(APPEND names ${name})
+            set(guid "")
+            if(decl MATCHES "^typedef${s}*\\[([^]]*)\\]")
+                set(attributes "${CMAKE_MATCH_1}")
+                if(attributes MATCHES "uuid\\(")
+                    zentrix_idl_uuid("${attributes}" guid)
+                endif()
+            endif()
+            zentrix_idl_set(${p}_GUID_${name} ${guid})
+        endforeach()
+        if(kind STREQUAL "enum")
+            zentrix_idl_set(${p}_ENUMS ${names})
+        else()
+            zentrix_idl_set(${p}_RECORDS ${names})
+        endif()
+    endforeach()
+endfunction()
+
+# The identifier's 32-bit, two 16-bit and eight 8-bit parts, as C
+# initialisers: "0x12748875, 0x1C6C, 0x450F, {0x8E, 0x2E, ...}".
+function(zentrix_guid_initialiser guid out)
+    string(REGEX REPLACE "[{}-]" "" hex ${guid})
+    string(SUBSTRING ${hex} 0 8 d1)
+    string(SUBSTRING ${hex} 8 4 d2)
+    string(SUBSTRING ${hex} 12 4 d3)
+    set(bytes "")
+    foreach(i RANGE 16 30 2)
+        string(SUBSTRING ${hex} ${i} 2 b)
+        list(APPEND bytes "0x${b}")
+    endforeach()
+    list(JOIN bytes ", " bytes)
+    set(${out} "0x${d1}, 0x${d2}, 0x${d3}, {${bytes}}" PARENT_SCOPE)
+endfunction()
