@@ -107,8 +107,7 @@ int main() {
         // [doc:start]
         // A message-only window of this thread carries the timer; its
         // handle fits in the 32-bit hWnd the component takes.
-        HWND window = CreateWindowExW(0, L"STATIC", L"timers", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                      nullptr);
+        HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         LONG hwnd = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window));
         LONG tickId = 5001;
 

@@ -77,6 +77,7 @@ tm.TimerStop hwnd, 2
 ' --- 2. The buddy protocol ------------------------------------------------
 ' With BuddyObject set, the service calls these methods instead of raising
 ' the events. A script buddy may change AdditionalStr's fields and Cancel.
+' [doc:buddy]
 Class Buddy
     Public Calls
     Public Sub czTimeTimerMain_OnTimerStart(hWnd, TimerId, ElapseTime, AdditionalStr, Cancel)
@@ -87,6 +88,7 @@ Class Buddy
         Calls = Calls & "elapse " & TimerId & ";"
     End Sub
 End Class
+' [/doc:buddy]
 Dim b : Set b = New Buddy
 b.Calls = ""
 Set tm.BuddyObject = b

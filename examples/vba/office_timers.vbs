@@ -17,6 +17,7 @@ Option Explicit
 Const timeTimerTimeUnitsSeconds = 1
 
 ' --- Standard module "ZentrixWindows" ---------------------------------------
+' [doc:ZentrixWindows]
 Function FormWindow(form)
     FormWindow = WScript.WindowHandle
 End Function
@@ -28,8 +29,10 @@ End Function
 Sub KillTimer(window, timerId)
     WScript.KillTimer window, timerId
 End Sub
+' [/doc:ZentrixWindows]
 
 ' --- Standard module "ZentrixService" ---------------------------------------
+' [doc:ZentrixService]
 Dim service : Set service = Nothing
 
 Function TimerService()
@@ -76,8 +79,10 @@ Function Connected(previous, object, prefix)
     If Not object Is Nothing Then WScript.ConnectObject object, prefix
     Set Connected = object
 End Function
+' [/doc:ZentrixService]
 
 ' --- Class module "Ticker" --------------------------------------------------
+' [doc:Ticker]
 Class Ticker
     Public tm                    ' WithEvents: the handlers are ticker_...
     Private window
@@ -129,8 +134,10 @@ End Class
 Sub ticker_OnTimerElapse(hWnd, TimerId, ElapseTime, AdditionalStr)
     If Not fiveSeconds Is Nothing Then fiveSeconds.OnTimerElapse hWnd, TimerId, ElapseTime, AdditionalStr
 End Sub
+' [/doc:Ticker]
 
 ' --- Standard module "Macros" -----------------------------------------------
+' [doc:Macros]
 Dim fiveSeconds : Set fiveSeconds = Nothing
 
 Sub StartTicker()
@@ -161,13 +168,17 @@ Sub EveryFiveSeconds()
     ticks = ticks + 1            ' the twin counts where the VBA prints
     WScript.Echo "five seconds"
 End Sub
+' [/doc:Macros]
 
 ' --- ThisWorkbook -----------------------------------------------------------
+' [doc:ThisWorkbook]
 Sub Workbook_BeforeClose(Cancel)
     StopTicker
 End Sub
+' [/doc:ThisWorkbook]
 
 ' --- UserForm "CountdownForm" -----------------------------------------------
+' [doc:CountdownForm]
 Class Label
     Public Caption
     Public Width
@@ -258,6 +269,7 @@ Dim form : Set form = Nothing
 Sub form_OnTimerElapse(hWnd, TimerId, ElapseTime, AdditionalStr)
     If Not form Is Nothing Then form.OnTimerElapse hWnd, TimerId, ElapseTime, AdditionalStr
 End Sub
+' [/doc:CountdownForm]
 
 ' --- What the user does (the twin's checks) ---------------------------------
 Dim failures : failures = 0
