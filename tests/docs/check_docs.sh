@@ -9,7 +9,8 @@
 #     listing the part of a script the suite runs (<!-- runs: file#part -->),
 #     and a VBA listing names its VBScript twin, which the suite runs
 #     (<!-- twin: file#part -->); other fenced blocks (commands, text, XML)
-#     need a language of their own. Version numbers written in the files
+#     need a language of their own. Relative links lead to a file and, with
+#     an anchor, to one of its headings. Version numbers written in the files
 #     are this version.
 # Prints what is wrong and exits 1, or prints a summary and exits 0.
 set -eu
@@ -104,6 +105,18 @@ listings)
                 diff "$work/part" "$work/listing" | sed 's/^/    /' | head -20
             fi
         done <"$work/index"
+        # Links to files of the release and to their headings lead somewhere.
+        dir=$(dirname "$md")
+        awk -f "$here/links.awk" "$md" | while read -r line target; do
+            file=${target%%#*}; anchor=""
+            case "$target" in *"#"*) anchor=${target#*#} ;; esac
+            [ -n "$file" ] && path="$dir/$file" || path="$md"
+            if [ ! -e "$path" ]; then echo "$name:$line: the link $target leads to no file"; continue; fi
+            if [ -n "$anchor" ] && [ -f "$path" ] && ! awk -v anchors=1 -f "$here/links.awk" "$path" | grep -qx -- "$anchor"; then
+                echo "$name:$line: the link $target leads to no heading"
+            fi
+        done >"$work/links"
+        if [ -s "$work/links" ]; then cat "$work/links"; problems=$((problems + $(wc -l <"$work/links"))); fi
         # Versions written in the text are this one (the changelog keeps
         # older ones).
         case "$name" in CHANGELOG.md) ;; *)

@@ -77,6 +77,13 @@ expect_failure "a twin the suite does not run" "office_timers.vbs is not built a
     listings docs/guide-vba.md
 cp "$top/examples/CMakeLists.txt" "$tree/examples/"
 
+# A link to a heading that is not there.
+cp "$top/docs/guide-vba.md" "$tree/docs/"
+cp "$top/docs/reference.md" "$tree/docs/"
+sed -i 's/(reference.md#the-current-window)/(reference.md#the-current-windows)/' "$tree/docs/guide-vba.md"
+expect_failure "a link to a missing heading" "the link reference.md#the-current-windows leads to no heading" \
+    listings docs/guide-vba.md
+
 # A version that is not this one.
 sed -i "s/zentrix-$version-x64.msi/zentrix-1.0.0.1-x64.msi/" "$tree/README.md"
 expect_failure "an old version in the text" "version 1.0.0.1, but this is $version" listings README.md
