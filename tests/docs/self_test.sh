@@ -46,7 +46,8 @@ expect_failure "a class without a section" "no section in $work/reference.md for
 tree="$work/tree"
 mkdir -p "$tree/docs"
 cp -R "$top/examples" "$tree/examples"
-cp "$top/docs/guide-cpp.md" "$top/docs/guide-vba.md" "$tree/docs/"
+cp "$top"/docs/*.md "$tree/docs/"
+cp "$top/CHANGELOG.md" "$top/LICENSE" "$tree/"
 cp "$top/README.md" "$tree/"
 listings() { "$check" listings "$tree" "$version" "$tree/$1"; }
 
