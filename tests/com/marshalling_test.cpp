@@ -21,7 +21,7 @@ struct RemoteView {
 };
 
 void UseFromAnotherThread(IStream* stream, const IUnknown* original, LONG handle, RemoteView* view,
-                         std::atomic<bool>* done) {
+                         std::atomic<bool>* done, DWORD owner) {
     if (SUCCEEDED(CoInitialize(nullptr))) {
         {
             ComPtr<_clsVxTimeTimerMainA> service;
@@ -44,6 +44,7 @@ void UseFromAnotherThread(IStream* stream, const IUnknown* original, LONG handle
         CoUninitialize();
     }
     *done = true;
+    PostThreadMessageW(owner, WM_NULL, 0, 0);  // wakes the owner's message loop to see it
 }
 
 TEST(ComMarshalling, AnotherThreadWorksOnTheOwnersRegistry) {
@@ -57,7 +58,7 @@ TEST(ComMarshalling, AnotherThreadWorksOnTheOwnersRegistry) {
     RemoteView view;
     std::atomic<bool> done{false};
     const LONG handle = 4321;
-    std::thread other(UseFromAnotherThread, stream, identity.Get(), handle, &view, &done);
+    std::thread other(UseFromAnotherThread, stream, identity.Get(), handle, &view, &done, GetCurrentThreadId());
     // The other thread's calls are delivered through this thread's messages.
     const bool finished = PumpUntil([&] { return done.load(); }, 20000);
     other.join();
