@@ -1,9 +1,10 @@
 ' Zentrix from VBScript: timers and events, the buddy protocol, the control
-' operations, progress bars and the monitor window. Run it with a host that pumps messages
-' while the script waits (WScript.Sleep) and that can connect events
-' (WScript.ConnectObject); it needs a window handle of the script's thread to
-' register timers against (here WScript.WindowHandle; an HTA or Office form
-' has its own).
+' operations and the monitor window. Run it with zxscript, the script host in
+' the release's tools folder (tools\x64\zxscript.exe timers.vbs): it pumps
+' messages while the script waits (WScript.Sleep), connects events
+' (WScript.ConnectObject) and gives the script a window of its own thread to
+' register timers against (WScript.WindowHandle). Windows' cscript and wscript
+' have no such window, so timers cannot tick for them.
 Option Explicit
 Dim failures : failures = 0
 Sub Check(ok, what)
@@ -76,6 +77,7 @@ tm.TimerStop hwnd, 2
 ' --- 2. The buddy protocol ------------------------------------------------
 ' With BuddyObject set, the service calls these methods instead of raising
 ' the events. A script buddy may change AdditionalStr's fields and Cancel.
+' [doc:buddy]
 Class Buddy
     Public Calls
     Public Sub czTimeTimerMain_OnTimerStart(hWnd, TimerId, ElapseTime, AdditionalStr, Cancel)
@@ -86,6 +88,7 @@ Class Buddy
         Calls = Calls & "elapse " & TimerId & ";"
     End Sub
 End Class
+' [/doc:buddy]
 Dim b : Set b = New Buddy
 b.Calls = ""
 Set tm.BuddyObject = b
@@ -116,29 +119,7 @@ Set item = items.Item(items.Count)
 WScript.Echo "after ResetTimer: timer " & item.TimerId & ", Status " & item.Status
 tm.TimerStop hwnd, 20
 
-' --- 4. Progress bars ----------------------------------------------------
-' ShowProgressBar binds a progress bar (any object with Min, Max and Value)
-' to a timer and moves it on every Timer event of a timer control (on a form,
-' its Timer control; here the test suite's ZxTest.TimerControl): the bar runs
-' from 0 to the interval, in the timer's unit, while the timer runs.
-Class ProgressBar
-    Public Min
-    Public Max
-    Public Value
-End Class
-Dim bar : Set bar = New ProgressBar
-Dim control : Set control = WScript.CreateObject("ZxTest.TimerControl")
-items.Add 30, Empty, 2, timeTimerTimeUnitsSeconds
-Set item = items.Item(items.Count)
-item.ShowProgressBar bar, control
-WScript.Echo "bar from " & bar.Min & " to " & bar.Max
-elapsed = ""
-deadline = Timer + 4
-Do While elapsed = "" And Timer < deadline : WScript.Sleep 10 : Loop
-Check bar.Value >= 1 And bar.Value <= 2, "the bar moved with the timer: " & bar.Value
-Set item.TimerObj = Nothing                              ' unbinds the control
-
-' --- 5. The monitor window ------------------------------------------------
+' --- 4. The monitor window ------------------------------------------------
 ' Opens "Orvanta Timer Service Manager" listing this window's timers; it
 ' refreshes once a second while the script pumps, and closes with the process.
 tm.ShowTimerDialog hwnd

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the release archive from this build's trees and checks what it
 # holds: both DLLs with their machine types and exports (the static DLL
-# check), the IDLs, the header and identifier file, the examples and the
-# documentation.
+# check), the script host of each architecture, the IDLs, the header and
+# identifier file, the examples, the documentation, the licence and the
+# changelog.
 # Usage: check_archive.sh <source-dir> <build root> <work dir> <x86_64 objdump> <i686 objdump>
 set -eu
 top="$1"; build="$2"; work="$3"; objdump64="$4"; objdump32="$5"
@@ -17,8 +18,11 @@ listing=$(unzip -Z1 "$archive")
 echo "$listing"
 for f in x64/zentrix.dll x86/zentrix.dll x64/Zentrix.sxs.manifest x86/Zentrix.sxs.manifest \
          x64/zentrix_runtime.tlb x86/zentrix_runtime.tlb idl/zentrix.idl idl/zentrix_runtime.idl include/zentrix.h \
-         include/zentrix_runtime.h include/zentrix_i.c README.md examples/README.md \
-         examples/cpp/timer_client.cpp examples/script/timers.vbs examples/script/timers.js; do
+         include/zentrix_runtime.h include/zentrix_i.c README.md LICENSE CHANGELOG.md examples/README.md \
+         examples/cpp/timer_client.cpp examples/cpp/first_timer.cpp examples/cpp/every_five_seconds.cpp \
+         examples/script/timers.vbs examples/script/timers.js examples/vba/office_timers.vbs \
+         tools/x64/zxscript.exe tools/x86/zxscript.exe docs/reference.md docs/guide-vba.md docs/guide-cpp.md \
+         docs/troubleshooting.md docs/versions.md; do
     echo "$listing" | grep -qx "zentrix-test/$f" || fail "$f missing from the archive"
 done
 (cd "$work" && unzip -q "$archive")
@@ -27,6 +31,12 @@ root="$work/zentrix-test"
 "$objdump32" -f "$root/x86/zentrix.dll" | grep -q "file format pei-i386" || fail "x86/zentrix.dll is not i386"
 cmp -s "$root/x64/zentrix.dll" "$build/x86_64/src/zentrix.dll" || fail "x64/zentrix.dll is not the built one"
 cmp -s "$root/x86/zentrix.dll" "$build/i686/src/zentrix.dll" || fail "x86/zentrix.dll is not the built one"
+"$objdump64" -f "$root/tools/x64/zxscript.exe" | grep -q "file format pei-x86-64" || fail "tools/x64/zxscript.exe is not x86-64"
+"$objdump32" -f "$root/tools/x86/zxscript.exe" | grep -q "file format pei-i386" || fail "tools/x86/zxscript.exe is not i386"
+# Nothing of the build or the test suite: the examples' build file and the
+# test objects stay behind.
+echo "$listing" | grep -q "CMakeLists.txt" && fail "a CMakeLists.txt is in the archive"
+echo "$listing" | grep -qi "zxevsource" && fail "the test suite's zxevsource is in the archive"
 "$top/tests/static/check_dll.sh" "$objdump64" "$root/x64/zentrix.dll" x86-64 >/dev/null || fail "x64 DLL static check"
 "$top/tests/static/check_dll.sh" "$objdump32" "$root/x86/zentrix.dll" i386 >/dev/null || fail "x86 DLL static check"
 grep -q 'processorArchitecture="amd64"' "$root/x64/Zentrix.sxs.manifest" || fail "x64 manifest is not for amd64"

@@ -3,8 +3,10 @@
 # Wine's msiexec in a Wine prefix of its own:
 # - the 64-bit package writes, in the 64-bit registry view, exactly what
 #   regsvr32 writes for the 64-bit DLL, and the same for the 32-bit DLL in
-#   the 32-bit view; the service is created by ProgID from the installed DLL;
-# - the 32-bit package registers the 32-bit DLL only;
+#   the 32-bit view; the service is created by ProgID from the installed
+#   DLLs by a 64-bit and a 32-bit client;
+# - the 32-bit package registers the 32-bit DLL only (a 32-bit client
+#   creates the service, a 64-bit one cannot);
 # - uninstalling leaves both views as they were, the DLLs gone and creation
 #   by ProgID failing.
 # Usage: msi_roundtrip.sh <wine-run.sh> <prefix> <wine loader> <source dir> <build root>
@@ -79,10 +81,21 @@ restored() {
     return 0
 }
 creates() { w "$host" "$probe" >"$work/create.out" 2>&1; }
+# The same from a 32-bit client, which finds the 32-bit registration.
+loader32=$(dirname "$loader")/wine
+host32="$build/i686/tests/scripthost/zxscript.exe"
+creates32() { "$run" "$prefix" "$loader32" "$host32" "$probe" </dev/null >"$work/create32.out" 2>&1; }
+if [ -x "$loader32" ] && [ -f "$host32" ]; then
+    have32=1
+else
+    have32=0
+    echo "no 32-bit Wine or 32-bit client: creation from the 32-bit DLL is not tried"
+fi
 
 classes 64 >"$work/base64"; classes 32 >"$work/base32"
 [ -s "$work/base64" ] || fail "no classes read"
 creates && fail "the ProgID works before installing"
+[ "$have32" = 1 ] && creates32 && fail "the ProgID works for a 32-bit client before installing"
 
 # What regsvr32 writes for the 64-bit DLL, with the DLL's folder as <dir>.
 w regsvr32 /s "$dll64" || fail "regsvr32"
@@ -106,6 +119,10 @@ diff "$work/expected64" "$work/got64" || fail "the 64-bit view differs from regs
 diff "$work/expected32" "$work/got32" || fail "the 32-bit view differs from the 32-bit registration"
 creates || fail "creation by ProgID after installing: $(cat "$work/create.out")"
 printf 'installed: %s\n' "$(tr -d '\r' <"$work/create.out")"
+if [ "$have32" = 1 ]; then
+    creates32 || fail "creation by ProgID from a 32-bit client after installing: $(cat "$work/create32.out")"
+    printf 'installed, 32-bit client: %s\n' "$(tr -d '\r' <"$work/create32.out")"
+fi
 
 w msiexec /x "$msi64" /qn >/dev/null 2>&1 || fail "msiexec /x of the x64 package failed"
 [ -e "$pf64/zentrix.dll" ] && fail "the 64-bit DLL was left behind"
@@ -113,6 +130,7 @@ w msiexec /x "$msi64" /qn >/dev/null 2>&1 || fail "msiexec /x of the x64 package
 restored 64 "$work/base64"
 restored 32 "$work/base32"
 creates && fail "creation by ProgID still works after uninstalling"
+[ "$have32" = 1 ] && creates32 && fail "creation by ProgID from a 32-bit client still works after uninstalling"
 printf 'uninstalled: creation fails: %s\n' "$(tr -d '\r' <"$work/create.out" | tail -1)"
 
 echo "== 32-bit package"
@@ -125,10 +143,14 @@ added "$work/base32" "$work/msi32.32" | diff "$work/expected32" - || fail "the 3
 added "$work/base64" "$work/msi32.64" | grep -v -e '^\[hkey_local_machine\\software\\classes\\typelib\\' >"$work/stray64"
 [ -s "$work/stray64" ] && fail "the 32-bit package wrote to the 64-bit view: $(head -3 "$work/stray64")"
 creates && fail "a 64-bit client created the service from the 32-bit package"
+if [ "$have32" = 1 ]; then
+    creates32 || fail "a 32-bit client cannot create the service from the 32-bit package: $(cat "$work/create32.out")"
+fi
 w msiexec /x "$msi32" /qn >/dev/null 2>&1 || fail "msiexec /x of the x86 package failed"
 [ -e "$pf32/zentrix.dll" ] && fail "the 32-bit DLL was left behind"
 restored 64 "$work/base64"
 restored 32 "$work/base32"
+[ "$have32" = 1 ] && creates32 && fail "creation by ProgID from a 32-bit client still works after uninstalling the 32-bit package"
 
 "$server" -k 2>/dev/null
 echo "2 passed, 0 failed"

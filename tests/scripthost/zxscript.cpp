@@ -1,12 +1,15 @@
-// zxscript: a small Windows Script Host for the test suite.
+// zxscript: a small Windows Script Host, used by the test suite and shipped
+// with the release so that users can run the script examples.
 //
 //   zxscript <script.js|script.vbs>
 //
 // Runs the script with the JScript or VBScript engine through the Active
 // Scripting interfaces and provides a "WScript" object with Echo, Quit, Sleep
 // (pumps the thread's messages), CreateObject, ConnectObject, DisconnectObject,
-// ScriptFullName and WindowHandle (our own addition: a message-only window of
-// the script's thread, for objects whose timers need one). Exit code: 0 when the
+// ScriptFullName and two additions of our own for objects whose timers need a
+// window: WindowHandle (a message-only window of the script's thread) and
+// KillTimer(hWnd, id) (the platform's KillTimer, for a script that ends a
+// window timer it no longer wants). Exit code: 0 when the
 // script ran without error, 1 after any script error (including one inside an
 // event handler), n after WScript.Quit(n) with n != 0, 2 when the host itself
 // cannot start, 255 after a crash.
@@ -289,11 +292,11 @@ HRESULT findEventSource(IDispatch* obj, IID* iid, ComPtr<ITypeInfo>* events) {
 
 // --- the WScript object ----------------------------------------------------------
 
-enum : DISPID { kEcho = 1, kQuit, kSleep, kCreateObject, kConnectObject, kDisconnectObject, kScriptFullName, kWindowHandle };
+enum : DISPID { kEcho = 1, kQuit, kSleep, kCreateObject, kConnectObject, kDisconnectObject, kScriptFullName, kWindowHandle, kKillTimer };
 const struct { const wchar_t* name; DISPID id; } kMembers[] = {
     {L"Echo", kEcho}, {L"Quit", kQuit}, {L"Sleep", kSleep}, {L"CreateObject", kCreateObject},
     {L"ConnectObject", kConnectObject}, {L"DisconnectObject", kDisconnectObject},
-    {L"ScriptFullName", kScriptFullName}, {L"WindowHandle", kWindowHandle},
+    {L"ScriptFullName", kScriptFullName}, {L"WindowHandle", kWindowHandle}, {L"KillTimer", kKillTimer},
 };
 
 class WScriptObject final : public IDispatch {
@@ -373,6 +376,14 @@ public:
             if (!g.window) return raise(ei, HRESULT_FROM_WIN32(GetLastError()), L"WindowHandle: cannot create the window");
             if (result) { result->vt = VT_I4; result->lVal = LONG(reinterpret_cast<LONG_PTR>(g.window)); }
             return S_OK;
+        case kKillTimer: {
+            // Window handles and timer identifiers travel as 32-bit numbers;
+            // the platform takes them sign-extended.
+            if (FAILED(arg(dp, 0, VT_I4, &a)) || FAILED(arg(dp, 1, VT_I4, &b))) return DISP_E_TYPEMISMATCH;
+            BOOL killed = ::KillTimer(reinterpret_cast<HWND>(LONG_PTR(a.lVal)), UINT_PTR(LONG_PTR(b.lVal)));
+            if (result) { result->vt = VT_BOOL; result->boolVal = killed ? VARIANT_TRUE : VARIANT_FALSE; }
+            return S_OK;
+        }
         }
         return DISP_E_MEMBERNOTFOUND;
     }
