@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "com/call_plan.h"
 #include "com/errors.h"
 #include "com/owned.h"
 #include "com/record_object.h"
@@ -9,79 +10,6 @@
 
 namespace zx {
 namespace {
-
-enum class Kind { Int32, Int16, Bool, Float, Double, String, Variant, Object, Record, Unsupported };
-
-struct ParamType {
-    Kind kind = Kind::Unsupported;
-    bool byRef = false;
-    IID iid = IID_IDispatch;  // the interface an Object parameter wants, a Record parameter's type
-    IRecordInfo* record = nullptr;  // a Record parameter's description (lives as long as the process)
-};
-
-VARTYPE VarTypeOf(Kind kind) {
-    switch (kind) {
-    case Kind::Int32: return VT_I4;
-    case Kind::Int16: return VT_I2;
-    case Kind::Bool: return VT_BOOL;
-    case Kind::Float: return VT_R4;
-    case Kind::Double: return VT_R8;
-    case Kind::String: return VT_BSTR;
-    case Kind::Variant: return VT_VARIANT;
-    case Kind::Object: return VT_DISPATCH;
-    case Kind::Record: return VT_RECORD;
-    case Kind::Unsupported: break;
-    }
-    return VT_EMPTY;
-}
-
-ParamType Describe(ITypeInfo* owner, const TYPEDESC& desc, int pointers = 0) {
-    const TYPEDESC* type = &desc;
-    while (type->vt == VT_PTR) {
-        ++pointers;
-        type = type->lptdesc;
-    }
-    ParamType result;
-    switch (type->vt) {
-    case VT_I4: case VT_INT: result.kind = Kind::Int32; break;
-    case VT_I2: result.kind = Kind::Int16; break;
-    case VT_BOOL: result.kind = Kind::Bool; break;
-    case VT_R4: result.kind = Kind::Float; break;
-    case VT_R8: result.kind = Kind::Double; break;
-    case VT_BSTR: result.kind = Kind::String; break;
-    case VT_VARIANT: result.kind = Kind::Variant; break;
-    case VT_DISPATCH: result.kind = Kind::Object; ++pointers; break;
-    case VT_UNKNOWN: result.kind = Kind::Object; result.iid = IID_IUnknown; ++pointers; break;
-    case VT_USERDEFINED: {
-        ComPtr<ITypeInfo> referenced;
-        if (FAILED(owner->GetRefTypeInfo(type->hreftype, &referenced))) return result;
-        TypeAttr attr(referenced.Get());
-        if (!attr) return result;
-        switch (attr->typekind) {
-        case TKIND_ENUM: result.kind = Kind::Int32; break;
-        case TKIND_RECORD:
-            // Records the module's own library describes.
-            result.record = RecordInfoOf(attr->guid);
-            if (result.record) {
-                result.kind = Kind::Record;
-                result.iid = attr->guid;
-            }
-            break;
-        case TKIND_INTERFACE: case TKIND_DISPATCH:
-            result.kind = Kind::Object;
-            result.iid = attr->guid;
-            break;
-        case TKIND_ALIAS: return Describe(referenced.Get(), attr->tdescAlias, pointers);
-        default: break;
-        }
-        break;
-    }
-    default: break;
-    }
-    // Objects are pointers by nature; anything beyond is a reference.
-    result.byRef = pointers >= (result.kind == Kind::Object ? 2 : 1);
-    return result;
-}
 
 bool IsMissing(const VARIANT* arg) {
     return !arg || (arg->vt == VT_ERROR && arg->scode == DISP_E_PARAMNOTFOUND);
@@ -276,44 +204,155 @@ HRESULT StoreResult(Slot& slot, VARIANT* result) {
     return S_OK;
 }
 
-// An object, or JScript's null, which is how it empties an object reference.
-bool IsObjectValue(const VARIANT* value) {
-    if (!value) return false;
-    VARTYPE vt = value->vt;
-    if (vt == (VT_VARIANT | VT_BYREF) && value->pvarVal) vt = value->pvarVal->vt;
-    vt &= ~VT_BYREF;
-    return vt == VT_DISPATCH || vt == VT_UNKNOWN || vt == VT_NULL;
+// The caller's arguments as the call reads them.
+struct Arguments {
+    DISPPARAMS* params = nullptr;
+    VARIANT* putValue = nullptr;  // a put's value: the first of rgvarg
+    UINT firstNamed = 0;          // 1 when that value is named DISPID_PROPERTYPUT
+};
+
+HRESULT ReadArguments(DISPPARAMS* params, WORD flags, Arguments& args) {
+    const UINT argCount = params->cArgs, namedCount = params->cNamedArgs;
+    if (namedCount > argCount || (argCount && !params->rgvarg) || (namedCount && !params->rgdispidNamedArgs))
+        return E_INVALIDARG;
+    args.params = params;
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        if (argCount == 0) return DISP_E_BADPARAMCOUNT;
+        args.putValue = &params->rgvarg[0];
+        if (namedCount && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) args.firstNamed = 1;
+        else if (namedCount) return DISP_E_PARAMNOTOPTIONAL;
+    }
+    return S_OK;
 }
 
-// Chooses the accessor or method that the requested kind of access names.
-// A plain put of an object on a property that only has a reference setter
-// is taken as that setter (JScript assigns objects that way).
-HRESULT SelectFunction(ITypeInfo* info, DISPID member, WORD flags, const VARIANT* putValue, FuncDesc* chosen) {
-    TypeAttr attr(info);
-    if (!attr) return E_UNEXPECTED;
-    std::vector<FuncDesc> candidates;
-    for (UINT i = 0; i < attr->cFuncs; ++i) {
-        FuncDesc desc(info, i);
-        if (desc.Get() && desc->memid == member) candidates.push_back(std::move(desc));
+// Which caller argument each parameter receives, and its position in
+// rgvarg (which holds the arguments in reverse). A call that selected no
+// put passes every argument as a regular one.
+struct ArgumentMap {
+    std::vector<VARIANT*> argFor;
+    std::vector<UINT> argIndex;
+};
+
+HRESULT MapArguments(const CallPlan& plan, Arguments& args, ArgumentMap& map, UINT* argError) {
+    if (!plan.isPut) {
+        args.putValue = nullptr;
+        args.firstNamed = 0;
     }
-    if (candidates.empty()) return DISP_E_MEMBERNOTFOUND;
-    auto find = [&](INVOKEKIND kind) -> FuncDesc* {
-        for (auto& c : candidates)
-            if (c->invkind == kind) return &c;
-        return nullptr;
-    };
-    FuncDesc* found = nullptr;
-    bool objectValue = IsObjectValue(putValue);
-    if ((flags & DISPATCH_PROPERTYPUTREF) && (objectValue || !(flags & DISPATCH_PROPERTYPUT)))
-        found = find(INVOKE_PROPERTYPUTREF);
-    if (!found && (flags & DISPATCH_PROPERTYPUT)) {
-        found = find(INVOKE_PROPERTYPUT);
-        if (!found && objectValue) found = find(INVOKE_PROPERTYPUTREF);
+    const DISPPARAMS& params = *args.params;
+    const UINT argCount = params.cArgs, namedCount = params.cNamedArgs;
+    const UINT positional = argCount - namedCount - (plan.isPut && args.firstNamed == 0 ? 1 : 0);
+    if (positional > plan.regularInputs) return DISP_E_BADPARAMCOUNT;
+    map.argFor.assign(plan.params.size(), nullptr);
+    map.argIndex.assign(plan.params.size(), 0);
+    for (UINT p = 0; p < positional; ++p) {
+        map.argIndex[p] = argCount - 1 - p;
+        map.argFor[p] = &params.rgvarg[map.argIndex[p]];
     }
-    if (!found && (flags & DISPATCH_METHOD)) found = find(INVOKE_FUNC);
-    if (!found && (flags & DISPATCH_PROPERTYGET)) found = find(INVOKE_PROPERTYGET);
-    if (!found) return DISP_E_MEMBERNOTFOUND;
-    *chosen = std::move(*found);
+    for (UINT k = args.firstNamed; k < namedCount; ++k) {
+        DISPID id = params.rgdispidNamedArgs[k];
+        if (id < 0 || UINT(id) >= plan.regularInputs || map.argFor[id]) {
+            if (argError) *argError = k;
+            return DISP_E_PARAMNOTFOUND;
+        }
+        map.argFor[id] = &params.rgvarg[k];
+        map.argIndex[id] = k;
+    }
+    if (plan.isPut) map.argFor[plan.inputs - 1] = args.putValue;
+    return S_OK;
+}
+
+// The slot of an [out, retval] parameter.
+HRESULT PrepareResult(Slot& slot, const ParamPlan& param) {
+    HRESULT hr = DefaultValue(&slot.value, *param.element, slot.type);
+    if (slot.type.kind == Kind::Variant) {
+        slot.value.Clear();
+        slot.pointer = slot.value.Get();
+    } else if (slot.type.kind == Kind::Record) {
+        if (SUCCEEDED(hr)) hr = OwnRecord(slot);
+    } else {
+        slot.pointer = DataOf(slot.value.Get());
+    }
+    return hr;
+}
+
+// The slot of a parameter the caller passes, from its argument `arg` (null
+// when the caller passed none).
+HRESULT PrepareInput(Slot& slot, const ParamPlan& param, VARIANT* arg, UINT argIndex, const Arguments& args,
+                     UINT* argError) {
+    // A null reference never reaches a member: an optional parameter takes
+    // it as omitted, any other refuses it.
+    VARIANT omitted;
+    omitted.vt = VT_ERROR;
+    omitted.scode = DISP_E_PARAMNOTFOUND;
+    if (LacksReferent(arg)) {
+        if (!param.optional) {
+            if (argError) *argError = argIndex;
+            return DISP_E_TYPEMISMATCH;
+        }
+        arg = &omitted;
+    }
+    if (IsMissing(arg) && !param.optional && slot.type.kind != Kind::Record) {
+        if (!arg && args.params->cNamedArgs == args.firstNamed) return DISP_E_BADPARAMCOUNT;
+        return DISP_E_PARAMNOTOPTIONAL;
+    }
+    if (!arg && slot.type.kind == Kind::Record && !param.optional) return DISP_E_BADPARAMCOUNT;
+    HRESULT hr;
+    if (slot.type.byRef) {
+        hr = PrepareByRef(slot, arg, *param.element);
+    } else if (IsMissing(arg) && slot.type.kind != Kind::Variant) {
+        hr = DefaultValue(&slot.value, *param.element, slot.type);
+    } else {
+        hr = Convert(slot.value.Get(), arg, slot.type);
+    }
+    if (FAILED(hr) && argError && arg) *argError = argIndex;
+    return hr;
+}
+
+// Converts the arguments, calls the member through its vtable entry, hands
+// back what it changed and its result.
+HRESULT ExecuteCallPlan(const CallPlan& plan, IUnknown* vtableOwner, Arguments& args, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) {
+    ArgumentMap map;
+    HRESULT hr = MapArguments(plan, args, map, argError);
+    if (FAILED(hr)) return hr;
+
+    const UINT paramCount = static_cast<UINT>(plan.params.size());
+    std::vector<Slot> slots(paramCount);
+    std::vector<VARTYPE> callTypes(paramCount);
+    std::vector<VARIANTARG*> callArgs(paramCount);
+    for (UINT p = 0; p < paramCount; ++p) {
+        const ParamPlan& param = plan.params[p];
+        Slot& slot = slots[p];
+        slot.type = param.type;
+        if (slot.type.kind == Kind::Unsupported) return DISP_E_BADVARTYPE;
+        const bool isRetval = plan.hasRetval && p == paramCount - 1;
+        hr = isRetval ? PrepareResult(slot, param)
+                      : PrepareInput(slot, param, map.argFor[p], map.argIndex[p], args, argError);
+        if (FAILED(hr)) return hr;
+        if (slot.type.byRef || isRetval) {
+            slot.callArg.vt = VT_BYREF | VT_I4;
+            slot.callArg.byref = slot.pointer;
+        } else {
+            slot.callArg = *slot.value.Get();  // borrowed: the slot keeps ownership
+        }
+        callTypes[p] = slot.callArg.vt;
+        callArgs[p] = &slot.callArg;
+    }
+
+    VARIANT returned;
+    VariantInit(&returned);
+    SetErrorInfo(0, nullptr);
+    hr = DispCallFunc(vtableOwner, plan.func->oVft, CC_STDCALL, VT_ERROR, paramCount, callTypes.data(),
+                      callArgs.data(), &returned);
+    if (FAILED(hr)) return hr;
+    HRESULT memberResult = returned.scode;
+    for (UINT p = 0; p < plan.inputs; ++p) FinishSlot(slots[p]);
+    if (FAILED(memberResult)) {
+        FillExcepInfo(memberResult, exception);
+        return DISP_E_EXCEPTION;
+    }
+    if (plan.hasRetval) return StoreResult(slots[paramCount - 1], result);
+    if (result) VariantInit(result);
     return S_OK;
 }
 
@@ -327,133 +366,16 @@ HRESULT IdsOfNamesByTypeInfo(ITypeInfo* info, LPOLESTR* names, UINT count, DISPI
 HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
                          VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     DISPPARAMS none{};
-    if (!params) params = &none;  // taken as a call without arguments
-    const UINT argCount = params->cArgs;
-    UINT namedCount = params->cNamedArgs;
-    if (namedCount > argCount || (argCount && !params->rgvarg) || (namedCount && !params->rgdispidNamedArgs))
-        return E_INVALIDARG;
-
-    bool wantsPut = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
-    VARIANT* putValue = nullptr;
-    UINT firstNamed = 0;
-    if (wantsPut) {
-        if (argCount == 0) return DISP_E_BADPARAMCOUNT;
-        putValue = &params->rgvarg[0];
-        if (namedCount && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) firstNamed = 1;
-        else if (namedCount) return DISP_E_PARAMNOTOPTIONAL;
-    }
-
-    FuncDesc chosen(nullptr, 0);
-    HRESULT hr = SelectFunction(info, member, flags, putValue, &chosen);
+    Arguments args;
+    HRESULT hr = ReadArguments(params ? params : &none, flags, args);  // no DISPPARAMS: a call without arguments
     if (FAILED(hr)) return hr;
-    const FUNCDESC* func = chosen.Get();
-    bool isPut = func->invkind == INVOKE_PROPERTYPUT || func->invkind == INVOKE_PROPERTYPUTREF;
-    if (!isPut) {
-        putValue = nullptr;
-        firstNamed = 0;
-    }
-
-    const UINT paramCount = func->cParams;
-    bool hasRetval = paramCount && (func->lprgelemdescParam[paramCount - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
-    const UINT inputs = paramCount - (hasRetval ? 1 : 0);
-    const UINT regularInputs = isPut ? inputs - 1 : inputs;
-    const UINT positional = argCount - namedCount - (isPut && firstNamed == 0 ? 1 : 0);
-    if (positional > regularInputs) return DISP_E_BADPARAMCOUNT;
-
-    // Which caller argument each parameter receives (rgvarg is in reverse).
-    std::vector<VARIANT*> argFor(paramCount, nullptr);
-    std::vector<UINT> argIndex(paramCount, 0);
-    for (UINT p = 0; p < positional; ++p) {
-        argIndex[p] = argCount - 1 - p;
-        argFor[p] = &params->rgvarg[argIndex[p]];
-    }
-    for (UINT k = firstNamed; k < namedCount; ++k) {
-        DISPID id = params->rgdispidNamedArgs[k];
-        if (id < 0 || UINT(id) >= regularInputs || argFor[id]) {
-            if (argError) *argError = k;
-            return DISP_E_PARAMNOTFOUND;
-        }
-        argFor[id] = &params->rgvarg[k];
-        argIndex[id] = k;
-    }
-    if (isPut) argFor[inputs - 1] = putValue;
-
-    std::vector<Slot> slots(paramCount);
-    std::vector<VARTYPE> callTypes(paramCount);
-    std::vector<VARIANTARG*> callArgs(paramCount);
-    for (UINT p = 0; p < paramCount; ++p) {
-        Slot& slot = slots[p];
-        const ELEMDESC& element = func->lprgelemdescParam[p];
-        slot.type = Describe(info, element.tdesc);
-        if (slot.type.kind == Kind::Unsupported) return DISP_E_BADVARTYPE;
-        if (hasRetval && p == paramCount - 1) {
-            hr = DefaultValue(&slot.value, element, slot.type);
-            if (slot.type.kind == Kind::Variant) {
-                slot.value.Clear();
-                slot.pointer = slot.value.Get();
-            } else if (slot.type.kind == Kind::Record) {
-                if (SUCCEEDED(hr)) hr = OwnRecord(slot);
-            } else {
-                slot.pointer = DataOf(slot.value.Get());
-            }
-        } else {
-            VARIANT* arg = argFor[p];
-            bool optional = element.paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT);
-            // A null reference never reaches a member: an optional parameter
-            // takes it as omitted, any other refuses it.
-            VARIANT omitted;
-            omitted.vt = VT_ERROR;
-            omitted.scode = DISP_E_PARAMNOTFOUND;
-            if (LacksReferent(arg)) {
-                if (!optional) {
-                    if (argError) *argError = argIndex[p];
-                    return DISP_E_TYPEMISMATCH;
-                }
-                arg = &omitted;
-            }
-            if (IsMissing(arg) && !optional && slot.type.kind != Kind::Record) {
-                if (!arg && namedCount == firstNamed) return DISP_E_BADPARAMCOUNT;
-                return DISP_E_PARAMNOTOPTIONAL;
-            }
-            if (!arg && slot.type.kind == Kind::Record && !optional) return DISP_E_BADPARAMCOUNT;
-            if (slot.type.byRef) {
-                hr = PrepareByRef(slot, arg, element);
-            } else if (IsMissing(arg) && slot.type.kind != Kind::Variant) {
-                hr = DefaultValue(&slot.value, element, slot.type);
-            } else {
-                hr = Convert(slot.value.Get(), arg, slot.type);
-            }
-            if (FAILED(hr)) {
-                if (argError && arg) *argError = argIndex[p];
-                return hr;
-            }
-        }
-        if (FAILED(hr)) return hr;
-        if (slot.type.byRef || (hasRetval && p == paramCount - 1)) {
-            slot.callArg.vt = VT_BYREF | VT_I4;
-            slot.callArg.byref = slot.pointer;
-        } else {
-            slot.callArg = *slot.value.Get();  // borrowed: the slot keeps ownership
-        }
-        callTypes[p] = slot.callArg.vt;
-        callArgs[p] = &slot.callArg;
-    }
-
-    VARIANT returned;
-    VariantInit(&returned);
-    SetErrorInfo(0, nullptr);
-    hr = DispCallFunc(vtableOwner, func->oVft, CC_STDCALL, VT_ERROR, paramCount, callTypes.data(),
-                      callArgs.data(), &returned);
+    UINT index = 0;
+    hr = SelectFunction(info, member, flags, args.putValue, &index);
     if (FAILED(hr)) return hr;
-    HRESULT memberResult = returned.scode;
-    for (UINT p = 0; p < inputs; ++p) FinishSlot(slots[p]);
-    if (FAILED(memberResult)) {
-        FillExcepInfo(memberResult, exception);
-        return DISP_E_EXCEPTION;
-    }
-    if (hasRetval) return StoreResult(slots[paramCount - 1], result);
-    if (result) VariantInit(result);
-    return S_OK;
+    CallPlan plan;
+    hr = BuildCallPlan(info, index, plan);
+    if (FAILED(hr)) return hr;
+    return ExecuteCallPlan(plan, vtableOwner, args, result, exception, argError);
 }
 
 }  // namespace zx
