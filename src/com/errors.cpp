@@ -29,15 +29,21 @@ const wchar_t* DescriptionOf(ErrorNumber number) {
 
 void Raise(ErrorNumber number) { throw Error{number}; }
 
+void SetThreadErrorInfo(REFGUID source, const wchar_t* sourceText, const wchar_t* description,
+                        const wchar_t* helpFile, DWORD helpContext) {
+    ComPtr<ICreateErrorInfo> create;
+    if (FAILED(CreateErrorInfo(&create))) return;
+    create->SetGUID(source);
+    if (sourceText) create->SetSource(const_cast<LPOLESTR>(sourceText));
+    if (description) create->SetDescription(const_cast<LPOLESTR>(description));
+    if (helpFile) create->SetHelpFile(const_cast<LPOLESTR>(helpFile));
+    if (helpContext) create->SetHelpContext(helpContext);
+    ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
+}
+
 HRESULT ReportError(ErrorNumber number, REFIID source) {
-    Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetGUID(source);
-        create->SetSource(const_cast<LPOLESTR>(kErrorSource));
-        create->SetDescription(const_cast<LPOLESTR>(DescriptionOf(number)));
-        Microsoft::WRL::ComPtr<IErrorInfo> info;
-        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
+    SetThreadErrorInfo(source, kErrorSource, DescriptionOf(number));
     return HresultOf(number);
 }
 
@@ -45,7 +51,7 @@ void FillExcepInfo(HRESULT hr, EXCEPINFO* info) {
     if (!info) return;
     *info = EXCEPINFO{};
     info->scode = hr;
-    Microsoft::WRL::ComPtr<IErrorInfo> error;
+    ComPtr<IErrorInfo> error;
     if (GetErrorInfo(0, &error) == S_OK && error) {
         error->GetSource(&info->bstrSource);
         error->GetDescription(&info->bstrDescription);

@@ -45,6 +45,11 @@ inline void ThrowIfFailed(HRESULT hr) {
 // Sets the thread's error information for `number` and returns its HRESULT.
 HRESULT ReportError(ErrorNumber number, REFIID source);
 
+// Sets the thread's error information, which a caller that asks
+// ISupportErrorInfo then reads; texts left null are not set.
+void SetThreadErrorInfo(REFGUID source, const wchar_t* sourceText, const wchar_t* description,
+                        const wchar_t* helpFile = nullptr, DWORD helpContext = 0);
+
 // The error barrier: runs `body`, turning anything it throws into a result.
 template <class Body>
 HRESULT Barrier(REFIID source, Body&& body) noexcept {

@@ -59,30 +59,21 @@ bool CallMethod(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arg
     DISPID id;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    EXCEPINFO exception{};
+    ExcepInfo exception;
     if (SUCCEEDED(hr)) {
         std::vector<VARIANT> reversed(args.rbegin(), args.rend());
         DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
         Variant result;
-        hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception,
-                            nullptr);
+        hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(),
+                            exception.Get(), nullptr);
     }
-    if (FAILED(hr)) error = ErrorOfCall(hr, exception);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    if (FAILED(hr)) error = ErrorOfCall(hr, *exception.Get());
     return SUCCEEDED(hr);
 }
 
 // Ends the about box with `error` as the component's own failure.
 [[noreturn]] void Fail(const CallError& error) {
-    ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetSource(const_cast<LPOLESTR>(error.source.c_str()));
-        create->SetDescription(const_cast<LPOLESTR>(error.description.c_str()));
-        ComPtr<IErrorInfo> info;
-        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
+    SetThreadErrorInfo(GUID_NULL, error.source.c_str(), error.description.c_str());
     LONG n = error.number;
     throw ComFailure{n > 0 && n < 65536 ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, n) : HRESULT(n)};
 }

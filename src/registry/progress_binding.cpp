@@ -83,16 +83,7 @@ VARIANT Of(VARTYPE type) {
     SysFreeString(exception.bstrHelpFile);
     HRESULT reported = exception.scode;
     if (!reported) reported = exception.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode) : E_FAIL;
-    ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetGUID(GUID_NULL);
-        create->SetSource(source.Get());
-        create->SetDescription(description.Get());
-        create->SetHelpFile(helpFile.Get());
-        create->SetHelpContext(exception.dwHelpContext);
-        ComPtr<IErrorInfo> info;
-        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
+    SetThreadErrorInfo(GUID_NULL, source.Get(), description.Get(), helpFile.Get(), exception.dwHelpContext);
     throw ComFailure{reported};
 }
 
