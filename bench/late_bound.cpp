@@ -1,8 +1,8 @@
 // Late-bound calls: the library's IDispatch::Invoke against ITypeInfo::Invoke
 // on the same object and member, which is what a conventional type-library
 // dispatch does.
-#include "sections.h"
 #include "com/type_library.h"
+#include "sections.h"
 
 namespace bench {
 namespace {

@@ -3,8 +3,8 @@
 // same sink with the same four arguments.
 #include <string>
 
+#include "apartment/additional_argu.h"
 #include "sections.h"
-#include "com/type_library.h"
 #include "service/scheduler.h"
 
 namespace bench {

@@ -156,9 +156,9 @@ function(zentrix_read_idl path prefix)
     endforeach()
 endfunction()
 
-# The identifier's 32-bit, two 16-bit and eight 8-bit parts, as C
-# initialisers: "0x12748875, 0x1C6C, 0x450F, {0x8E, 0x2E, ...}".
-function(zentrix_guid_initialiser guid out)
+# The parts of an identifier as hexadecimal digits: <out>_D1 (32 bits),
+# <out>_D2 and <out>_D3 (16 bits), <out>_BYTES (the eight last bytes).
+function(zentrix_guid_parts guid out)
     string(REGEX REPLACE "[{}-]" "" hex ${guid})
     string(SUBSTRING ${hex} 0 8 d1)
     string(SUBSTRING ${hex} 8 4 d2)
@@ -166,8 +166,18 @@ function(zentrix_guid_initialiser guid out)
     set(bytes "")
     foreach(i RANGE 16 30 2)
         string(SUBSTRING ${hex} ${i} 2 b)
-        list(APPEND bytes "0x${b}")
+        list(APPEND bytes ${b})
     endforeach()
-    list(JOIN bytes ", " bytes)
-    set(${out} "0x${d1}, 0x${d2}, 0x${d3}, {${bytes}}" PARENT_SCOPE)
+    set(${out}_D1 ${d1} PARENT_SCOPE)
+    set(${out}_D2 ${d2} PARENT_SCOPE)
+    set(${out}_D3 ${d3} PARENT_SCOPE)
+    set(${out}_BYTES ${bytes} PARENT_SCOPE)
+endfunction()
+
+# The identifier as a C initialiser: "0x12748875, 0x1C6C, 0x450F, {0x8E, ...}".
+function(zentrix_guid_initialiser guid out)
+    zentrix_guid_parts(${guid} g)
+    list(TRANSFORM g_BYTES PREPEND "0x")
+    list(JOIN g_BYTES ", " bytes)
+    set(${out} "0x${g_D1}, 0x${g_D2}, 0x${g_D3}, {${bytes}}" PARENT_SCOPE)
 endfunction()

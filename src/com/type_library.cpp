@@ -3,8 +3,8 @@
 #include <map>
 #include <mutex>
 
-#include "platform/this_module.h"
 #include "com/owned.h"
+#include "platform/this_module.h"
 
 namespace zx {
 
@@ -36,45 +36,52 @@ ITypeLib* LoadedLibrary(Cache& cache) {
     return cache.library.Get();
 }
 
+// The entry for `guid` in one of the cache's maps, made by `make` (under the
+// cache's lock) the first time it is asked for; a failure is not kept.
+template <class T, class Make>
+T* Cached(Cache::ByGuid<T> Cache::*map, REFGUID guid, Make make) {
+    Cache& cache = TheCache();
+    std::lock_guard guard(cache.lock);
+    auto found = (cache.*map).find(guid);
+    if (found != (cache.*map).end()) return found->second.Get();
+    ComPtr<T> made = make(cache);
+    if (!made) return nullptr;
+    return (cache.*map).emplace(guid, made).first->second.Get();
+}
+
 }  // namespace
 
 ITypeInfo* TypeInfoOf(REFGUID guid) {
-    Cache& cache = TheCache();
-    std::lock_guard guard(cache.lock);
-    auto found = cache.infos.find(guid);
-    if (found != cache.infos.end()) return found->second.Get();
-    ITypeLib* library = LoadedLibrary(cache);
-    ComPtr<ITypeInfo> info;
-    if (!library || FAILED(library->GetTypeInfoOfGuid(guid, &info))) return nullptr;
-    return cache.infos.emplace(guid, info).first->second.Get();
+    return Cached(&Cache::infos, guid, [&](Cache& cache) {
+        ITypeLib* library = LoadedLibrary(cache);
+        ComPtr<ITypeInfo> info;
+        if (library) library->GetTypeInfoOfGuid(guid, &info);
+        return info;
+    });
 }
 
 ITypeInfo* VtableTypeInfoOf(REFGUID guid) {
     ITypeInfo* info = TypeInfoOf(guid);
     if (!info) return nullptr;
-    Cache& cache = TheCache();
-    std::lock_guard guard(cache.lock);
-    auto found = cache.vtables.find(guid);
-    if (found != cache.vtables.end()) return found->second.Get();
-    ComPtr<ITypeInfo> vtable = info;
-    HREFTYPE href = 0;
-    if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &href))) {
-        ComPtr<ITypeInfo> dual;
-        if (SUCCEEDED(info->GetRefTypeInfo(href, &dual))) vtable = dual;
-    }
-    return cache.vtables.emplace(guid, vtable).first->second.Get();
+    return Cached(&Cache::vtables, guid, [&](Cache&) {
+        ComPtr<ITypeInfo> vtable = info;
+        HREFTYPE href = 0;
+        if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &href))) {
+            ComPtr<ITypeInfo> dual;
+            if (SUCCEEDED(info->GetRefTypeInfo(href, &dual))) vtable = dual;
+        }
+        return vtable;
+    });
 }
 
 IRecordInfo* RecordInfoOf(REFGUID guid) {
     ITypeInfo* info = TypeInfoOf(guid);
     if (!info) return nullptr;
-    Cache& cache = TheCache();
-    std::lock_guard guard(cache.lock);
-    auto found = cache.records.find(guid);
-    if (found != cache.records.end()) return found->second.Get();
-    ComPtr<IRecordInfo> record;
-    if (FAILED(GetRecordInfoFromTypeInfo(info, &record))) return nullptr;
-    return cache.records.emplace(guid, record).first->second.Get();
+    return Cached(&Cache::records, guid, [&](Cache&) {
+        ComPtr<IRecordInfo> record;
+        GetRecordInfoFromTypeInfo(info, &record);
+        return record;
+    });
 }
 
 }  // namespace zx

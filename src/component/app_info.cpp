@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/this_module.h"
 #include "com/property_object.h"
+#include "platform/this_module.h"
 
 namespace zx {
 namespace {

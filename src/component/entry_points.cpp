@@ -2,13 +2,13 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include "apartment/apartment.h"
+#include "com/module.h"
 #include "component/class_table.h"
 #include "component/layer_links.h"
-#include "com/module.h"
 #include "component/per_user_registration.h"
 #include "component/registration.h"
 #include "dialog/monitor_dialog.h"
-#include "apartment/apartment.h"
 
 extern "C" {
 

@@ -1,11 +1,11 @@
 #include "component/info_object.h"
 
-#include "component/app_info.h"
+#include "apartment/apartment.h"
 #include "com/errors.h"
+#include "component/app_info.h"
 #include "component/kernite.h"
 #include "component/module_resources.h"
 #include "platform/platform.h"
-#include "apartment/apartment.h"
 
 namespace zx {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "component/app_info.h"
 #include "com/errors.h"
 #include "com/property_object.h"
+#include "component/app_info.h"
 
 namespace zx {
 namespace {

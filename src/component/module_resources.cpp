@@ -3,8 +3,8 @@
 #include <olectl.h>
 
 #include "com/errors.h"
-#include "platform/this_module.h"
 #include "com/numbers.h"
+#include "platform/this_module.h"
 
 namespace zx {
 namespace {

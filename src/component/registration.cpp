@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "com/owned.h"
 #include "component/class_table.h"
 #include "platform/this_module.h"
-#include "com/owned.h"
 #include "zentrix_catalog.h"
 
 namespace zx {

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "com/module.h"
-#include "platform/this_module.h"
 #include "com/owned.h"
 #include "dialog/monitor_rows.h"
 #include "platform/platform.h"
-#include "apartment/apartment.h"
+#include "platform/this_module.h"
 
 namespace zx {
 

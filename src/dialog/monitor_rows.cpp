@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "com/owned.h"
-#include "apartment/apartment.h"
 #include "registry/window_groups.h"
 
 namespace zx {

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
+#include "apartment/apartment.h"
+#include "apartment/service_links.h"
 #include "com/errors.h"
 #include "platform/platform.h"
 #include "registry/time_units.h"
 #include "registry/timer_record.h"
-#include "apartment/apartment.h"
-#include "apartment/service_links.h"
 
 namespace zx {
 

@@ -1,7 +1,7 @@
 #pragma once
 // clsVxTimeTimerItemA: one registered timer and its stored properties.
-#include "com/com_object.h"
 #include "apartment/additional_argu.h"
+#include "com/com_object.h"
 #include "registry/progress_binding.h"
 
 namespace zx {

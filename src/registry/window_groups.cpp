@@ -1,10 +1,10 @@
 #include "registry/window_groups.h"
 
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "platform/platform.h"
 #include "registry/timer_collection.h"
 #include "registry/window_group.h"
-#include "apartment/apartment.h"
 
 namespace zx {
 

@@ -1,10 +1,10 @@
 #include "service/control_operations.h"
 
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "platform/platform.h"
 #include "registry/time_accounting.h"
 #include "registry/time_units.h"
-#include "apartment/apartment.h"
 #include "service/scheduler.h"
 
 namespace zx {

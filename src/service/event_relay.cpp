@@ -1,7 +1,7 @@
 #include "service/event_relay.h"
 
-#include "registry/window_groups.h"
 #include "apartment/apartment.h"
+#include "registry/window_groups.h"
 
 namespace zx {
 

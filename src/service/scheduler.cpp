@@ -1,8 +1,8 @@
 #include "service/scheduler.h"
 
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "platform/platform.h"
-#include "apartment/apartment.h"
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
 

@@ -1,10 +1,10 @@
 #include "service/timer_service.h"
 
 #include "apartment/additional_argu.h"
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "dialog/monitor_dialog.h"
 #include "registry/window_groups.h"
-#include "apartment/apartment.h"
 #include "service/buddy_call.h"
 #include "service/control_operations.h"
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "apartment/apartment.h"
 #include "com/module.h"
 #include "dialog/monitor_dialog.h"
-#include "apartment/apartment.h"
 
 namespace zx::test {
 

@@ -8,10 +8,10 @@
 #include <climits>
 #include <cstdio>
 
+#include "apartment/apartment.h"
 #include "com/errors.h"
 #include "com/module.h"
 #include "dialog/monitor_dialog.h"
-#include "apartment/apartment.h"
 #include "registry/window_groups.h"
 
 namespace zx::test {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "apartment/apartment.h"
 #include "com/module.h"
 #include "com/owned.h"
 #include "com/type_library.h"
 #include "fake_platform.h"
-#include "apartment/apartment.h"
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
 
