@@ -1,5 +1,5 @@
-// Copying and clearing the AdditionalArguStru record: every copy owns its
-// own string.
+// The AdditionalArguStru record: copies that own their string, and the
+// record's description for the kit's record handling.
 #include "apartment/additional_argu.h"
 
 #include <cstddef>
