@@ -2,6 +2,7 @@
 
 #include <olectl.h>
 
+#include "com/owned.h"
 #include "com/type_library.h"
 
 namespace zx {
@@ -69,15 +70,11 @@ void ConnectionPoint::Fire(DISPID event, VARIANT* reversedArgs, UINT count) cons
     for (const auto& [cookie, sink] : connected) {
         if (!IsConnected(cookie)) continue;
         DISPPARAMS params{reversedArgs, nullptr, count, 0};
-        VARIANT result;
-        VariantInit(&result);
-        EXCEPINFO exception{};
+        Variant result;
+        ExcepInfo exception;
         UINT argError = 0;
-        sink->Invoke(event, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &exception, &argError);
-        VariantClear(&result);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+        sink->Invoke(event, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), exception.Get(),
+                     &argError);
     }
 }
 

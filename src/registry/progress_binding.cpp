@@ -64,7 +64,10 @@ VARIANT Of(VARTYPE type) {
 }
 
 // Turns a failed DISPATCH_PROPERTYPUT into the error the caller reports.
-[[noreturn]] void RaiseCallFailure(HRESULT hr, EXCEPINFO& exception) {
+// The exception information stays with its owner, which frees it whatever
+// the failure was.
+[[noreturn]] void RaiseCallFailure(HRESULT hr, ExcepInfo& filled) {
+    EXCEPINFO& exception = *filled.Get();
     switch (hr) {
     case DISP_E_MEMBERNOTFOUND:
     case DISP_E_UNKNOWNNAME: Raise(ErrorNumber::NotSupported);
@@ -77,13 +80,10 @@ VARIANT Of(VARTYPE type) {
         throw ComFailure{hr};
     }
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-    Bstr source(exception.bstrSource), description(exception.bstrDescription), helpFile(exception.bstrHelpFile);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
     HRESULT reported = exception.scode;
     if (!reported) reported = exception.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode) : E_FAIL;
-    SetThreadErrorInfo(GUID_NULL, source.Get(), description.Get(), helpFile.Get(), exception.dwHelpContext);
+    SetThreadErrorInfo(GUID_NULL, exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile,
+                       exception.dwHelpContext);
     throw ComFailure{reported};
 }
 
@@ -91,24 +91,6 @@ bool HasName(IDispatch* object, const wchar_t* name) {
     NamedMember member;
     return SUCCEEDED(FindMember(object, name, &member));
 }
-
-class TypeAttr {
-public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) {
-        if (FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    ~TypeAttr() {
-        if (attr_) info_->ReleaseTypeAttr(attr_);
-    }
-    const TYPEATTR* operator->() const { return attr_; }
-    explicit operator bool() const { return attr_ != nullptr; }
-
-private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
 
 // The tick event of a described event interface: a pure dispinterface (a dual
 // one would be called through its vtable, which the sink has not got) with a
@@ -122,12 +104,11 @@ bool TickOf(ITypeInfo* events, DISPID& tick) {
     for (UINT i = 0; i < attr->cFuncs; ++i) {
         // Some type libraries count IDispatch's methods in a dispinterface
         // without describing them: such entries are skipped.
-        FUNCDESC* func = nullptr;
-        if (FAILED(events->GetFuncDesc(i, &func)) || !func) continue;
+        FuncDesc func(events, i);
+        if (!func.Get()) continue;
         const DISPID id = func->memid;
         const bool event = func->invkind == INVOKE_FUNC && !(func->wFuncFlags & FUNCFLAG_FRESTRICTED);
         const bool parameterless = func->cParams == 0;
-        events->ReleaseFuncDesc(func);
         if (!event) continue;  // IDispatch's own methods, where a loader lists them
         Bstr name;
         if (parameterless && SUCCEEDED(events->GetDocumentation(id, name.Put(), nullptr, nullptr, nullptr)) &&
@@ -209,12 +190,9 @@ void PutByName(IDispatch* object, const wchar_t* name, const VARIANT& value) {
     VARIANT argument = value;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&argument, &named, 1, 1};
-    EXCEPINFO exception{};
-    HRESULT hr = InvokeMember(object, member, DISPATCH_PROPERTYPUT, &params, nullptr, &exception);
+    ExcepInfo exception;
+    HRESULT hr = InvokeMember(object, member, DISPATCH_PROPERTYPUT, &params, nullptr, exception.Get());
     if (FAILED(hr)) RaiseCallFailure(hr, exception);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
 }
 
 void SetBarMin(IDispatch* bar, SHORT value) {

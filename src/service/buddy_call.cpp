@@ -33,13 +33,9 @@ HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* 
     next->plVal = hWnd;
     DISPPARAMS params{args, nullptr, count, 0};
     Variant result;
-    EXCEPINFO exception{};
-    HRESULT hr = buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception,
-                               nullptr);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    return hr;
+    ExcepInfo exception;
+    return buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), exception.Get(),
+                         nullptr);
 }
 
 bool SameText(BSTR a, BSTR b) {
@@ -83,14 +79,12 @@ void CallWithVariants(IDispatch* buddy, IDispatchEx* script, DISPID id, LONG* hW
     }
     DISPPARAMS params{args, nullptr, count, 0};
     Variant result;
-    EXCEPINFO exception{};
+    ExcepInfo exception;
     if (script)
-        script->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception, nullptr);
+        script->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), exception.Get(), nullptr);
     else
-        buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), &exception, nullptr);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+        buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), exception.Get(),
+                      nullptr);
 
     // What the handler changed comes back, even if it failed afterwards. A
     // handle or identifier it left alone is not written: the caller's
