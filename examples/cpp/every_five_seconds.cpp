@@ -146,7 +146,7 @@ int main() {
             return 1;
         }
 
-        Pump(20000, [&] { return sink.ticks >= 3; });
+        Pump(60000, [&] { return sink.ticks >= 3; });  // only ticks that never come wait this long
         Expect(sink.ticks == 3, "three notifications in about fifteen seconds");
 
         // [doc:pause]
@@ -157,7 +157,7 @@ int main() {
         // [doc:resume]
         service->TimerStart(&hwnd, &tickId);  // the next tick notifies again
         // [/doc:resume]
-        Pump(6000, [&] { return sink.ticks >= 4; });
+        Pump(30000, [&] { return sink.ticks >= 4; });
         Expect(sink.ticks == 4, "resumed at the next tick");
 
         // [doc:restart]
@@ -165,7 +165,7 @@ int main() {
         service->ResetTimer(&hwnd, &tickId, &always0);  // five seconds from now, then every five
         // [/doc:restart]
         const DWORD restarted = GetTickCount();
-        Pump(7000, [&] { return sink.ticks >= 5; });
+        Pump(30000, [&] { return sink.ticks >= 5; });
         Expect(sink.ticks == 5, "a notification after the restart");
         Expect(GetTickCount() - restarted >= 4000, "the restart began a new interval");
 

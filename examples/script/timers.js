@@ -34,12 +34,12 @@ WScript.ConnectObject(tm, "tm_");
 var items = tm.TimerGroups.Add(hwnd).TimerItems;
 items.Add(1, { lLParam: 1, lMParam: 2, lHParam: 3, sComments: "first" }, 100);   // one-shot
 items.Add(2, null, 150, timeTimerTimeUnitsMicroseconds, true, "example");          // repeating
-waitFor(function () { return elapsed.length >= 2; }, 3000);
+waitFor(function () { return elapsed.length >= 2; }, 30000);
 check(elapsed.join(";") == "1;2", "each timer notified once: " + elapsed.join(";"));
 check(items.Item(1).Status == timeTimerStatusEnded, "timer 1 ended");
 // TimerStart lets the repeating timer notify again, TimerStop silences it.
 tm.TimerStart(hwnd, 2);
-waitFor(function () { return elapsed.length >= 3; }, 3000);
+waitFor(function () { return elapsed.length >= 3; }, 30000);
 check(elapsed.join(";") == "1;2;2", "timer 2 notified again after TimerStart");
 tm.TimerStop(hwnd, 2);
 
@@ -74,7 +74,7 @@ var buddy = {
 };
 tm.BuddyObject = buddy;
 items.Add(11, null, 100);
-waitFor(function () { return calls.length >= 2; }, 3000);
+waitFor(function () { return calls.length >= 2; }, 30000);
 WScript.Echo("buddy: " + calls.join(";"));
 check(calls.join(";") == "start 11;elapse 11", "buddy calls");
 // Assigning null empties BuddyObject: notifications go to the events again.

@@ -57,7 +57,7 @@ rec.lLParam = 1 : rec.lMParam = 2 : rec.lHParam = 3 : rec.sComments = "first"
 items.Add 1, rec, 100                                    ' one-shot, 100 ms
 items.Add 2, Empty, 150, timeTimerTimeUnitsMicroseconds, True, "example"   ' repeating
 items.Add 3, Empty, 100                                  ' cancelled above
-deadline = Timer + 3
+deadline = Timer + 30
 Do While Len(elapsed) < 4 And Timer < deadline : WScript.Sleep 10 : Loop
 WScript.Sleep 100
 Check elapsed = "1;2;", "each timer notified once: " & elapsed
@@ -69,7 +69,7 @@ Check InStr(elapsed, "3;") = 0, "timer 3 never elapsed"
 ' its next tick notify again, TimerStop silences it.
 tm.TimerStart hwnd, 2
 elapsed = ""
-deadline = Timer + 3
+deadline = Timer + 30
 Do While elapsed = "" And Timer < deadline : WScript.Sleep 10 : Loop
 Check elapsed = "2;", "timer 2 notified again after TimerStart"
 tm.TimerStop hwnd, 2
@@ -93,7 +93,7 @@ Dim b : Set b = New Buddy
 b.Calls = ""
 Set tm.BuddyObject = b
 items.Add 11, Empty, 100
-deadline = Timer + 3
+deadline = Timer + 30
 Do While InStr(b.Calls, "elapse") = 0 And Timer < deadline : WScript.Sleep 10 : Loop
 WScript.Echo "buddy: " & b.Calls
 Check b.Calls = "start 11;elapse 11;", "buddy calls"

@@ -27,7 +27,7 @@ End Sub
 
 StartFirstTimer
 ' Office runs its message loop while it is idle; a script waits in Sleep.
-Dim deadline : deadline = Timer + 10
+Dim deadline : deadline = Timer + 30
 Do While elapsed = 0 And Timer < deadline : WScript.Sleep 50 : Loop
 WScript.Sleep 2500      ' a one-shot timer: no second notification
 If elapsed <> 1 Then

@@ -281,7 +281,8 @@ Sub Check(ok, what)
 End Sub
 
 ' Office dispatches the ticks while it is idle; the script waits in Sleep.
-' Waits until `ticks` reaches `count` or `seconds` pass.
+' Waits until `ticks` reaches `count` or `seconds` pass (generous: only a
+' tick that never comes waits that long).
 Sub WaitForTicks(count, seconds)
     Dim deadline : deadline = Timer + seconds
     Do While ticks < count And Timer < deadline : WScript.Sleep 50 : Loop
@@ -291,7 +292,7 @@ Dim since
 
 ' Every five seconds, three times.
 StartTicker
-WaitForTicks 3, 20
+WaitForTicks 3, 60
 Check ticks = 3, "three notifications in fifteen seconds, got " & ticks
 ' Paused: the ticks go on, silently.
 PauseTicker
@@ -299,12 +300,12 @@ WScript.Sleep 6000
 Check ticks = 3, "no notification while paused, got " & ticks
 ' Resumed: the next tick notifies.
 ContinueTicker
-WaitForTicks 4, 7
+WaitForTicks 4, 30
 Check ticks = 4, "one notification after resuming, got " & ticks
 ' Restarted: a full five seconds from now.
 RestartTicker
 since = Timer
-WaitForTicks 5, 8
+WaitForTicks 5, 30
 Check ticks = 5, "one notification after restarting, got " & ticks
 Check Timer - since >= 4, "the restart began a new interval (" & (Timer - since) & " s)"
 
@@ -316,7 +317,7 @@ WScript.DisconnectObject service
 Set fiveSeconds = Nothing
 Set service = Nothing
 StartTicker
-WaitForTicks 6, 8
+WaitForTicks 6, 30
 Check ticks = 6, "the ticker started again after the reset, got " & ticks
 
 ' The workbook closes: no notification afterwards, and a service object made
@@ -333,19 +334,22 @@ Set form = New CountdownForm
 form.UserForm_Activate
 ' 10 s, or 9 when the clock's second turned between adding and reading.
 Check form.lblLeft.Caption = "10 s left" Or form.lblLeft.Caption = "9 s left", "a new countdown: " & form.lblLeft.Caption
-WScript.Sleep 3300
-Check form.lblBar.Width >= 20 And form.lblBar.Width <= 80, "the bar after three seconds: " & form.lblBar.Width
+' The display moves once a second: the bar grows, long before the end.
+since = Timer
+Do While form.lblBar.Width < 20 And Timer < since + 30 : WScript.Sleep 50 : Loop
+Check form.lblBar.Width >= 20 And form.lblBar.Width < 200, "the bar moves: " & form.lblBar.Width
 form.cmdStop_Click
 shown = form.lblLeft.Caption
 WScript.Sleep 2500
 Check form.lblLeft.Caption = shown, "stopped: the label stays at " & shown & ", not " & form.lblLeft.Caption
 form.cmdResume_Click
-WScript.Sleep 1500
+since = Timer
+Do While form.lblLeft.Caption = shown And Timer < since + 30 : WScript.Sleep 50 : Loop
 Check form.lblLeft.Caption <> shown, "resumed: the label moves on from " & shown
 form.cmdReset_Click
 Check form.lblBar.Width <= 20, "reset: the bar starts again, at " & form.lblBar.Width
 since = Timer
-Do While form.lblLeft.Caption <> "Time is up" And Timer < since + 13 : WScript.Sleep 50 : Loop
+Do While form.lblLeft.Caption <> "Time is up" And Timer < since + 40 : WScript.Sleep 50 : Loop
 Check form.lblLeft.Caption = "Time is up", "the countdown ran out: " & form.lblLeft.Caption
 Check form.lblBar.Width >= 180, "the bar is full: " & form.lblBar.Width
 form.UserForm_QueryClose 0, 0

@@ -2,7 +2,8 @@
 ' the ticks of the test suite's timer control (ZxTest.TimerControl, in
 ' zxevsource.dll). ShowProgressBar sets the bar's range to the timer's
 ' interval in its own unit, and each tick of the control moves the bar to the
-' time that has passed while the timer runs.
+' time that has passed while the timer runs. The timer is long, so that the
+' bar has moved well before the timer ends, whatever the machine's load.
 Option Explicit
 Dim failures : failures = 0
 Sub Check(ok, what)
@@ -30,13 +31,19 @@ WScript.ConnectObject tm, "tm_"
 Dim items : Set items = tm.TimerGroups.Add(hwnd).TimerItems
 Dim bar : Set bar = New ProgressBar
 Dim control : Set control = WScript.CreateObject("ZxTest.TimerControl")
-items.Add 30, Empty, 2, 1                                ' 2 seconds
+items.Add 30, Empty, 30, 1                               ' 30 seconds
 Dim item : Set item = items.Item(items.Count)
 item.ShowProgressBar bar, control
 WScript.Echo "bar from " & bar.Min & " to " & bar.Max
-Dim deadline : deadline = Timer + 4
-Do While elapsed = "" And Timer < deadline : WScript.Sleep 10 : Loop
-Check bar.Value >= 1 And bar.Value <= 2, "the bar moved with the timer: " & bar.Value
+Check bar.Value = Empty Or bar.Value = 0, "the bar starts at the beginning: " & bar.Value
+Dim deadline : deadline = Timer + 25
+Do While bar.Value < 1 And Timer < deadline : WScript.Sleep 10 : Loop
+Check bar.Value >= 1 And bar.Value < 30, "the bar moved with the timer: " & bar.Value
+Check elapsed = "", "the timer is still running"
+tm.TimerStop hwnd, 30                                    ' the bar stops with it
+Dim stopped : stopped = bar.Value
+WScript.Sleep 1100
+Check bar.Value = stopped, "the bar stays where the stopped timer left it: " & bar.Value
 Set item.TimerObj = Nothing                              ' unbinds the control
 Check item.TimerObj Is Nothing, "TimerObj cleared"
 
