@@ -172,6 +172,18 @@ struct Slot {
     VARIANT callArg{};
 };
 
+// The slot an [out, retval] parameter writes to: the type's zero value,
+// holding nothing, since the member stores its result over it unfreed.
+void PrepareResult(Slot& slot) {
+    slot.value.Clear();
+    if (slot.type.kind == Kind::Record) {
+        slot.pointer = &slot.record.Get();
+        return;
+    }
+    if (slot.type.kind != Kind::Variant) slot.value->vt = VarTypeOf(slot.type.kind);
+    slot.pointer = slot.type.kind == Kind::Variant ? static_cast<void*>(slot.value.Get()) : DataOf(slot.value.Get());
+}
+
 HRESULT PrepareRecord(Slot& slot, VARIANT* arg) {
     if (arg && arg->vt == (VT_VARIANT | VT_BYREF)) arg = arg->pvarVal;
     if (IsMissing(arg) || arg->vt == VT_EMPTY || arg->vt == VT_NULL) {
@@ -418,14 +430,8 @@ HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, 
         slot.type = Describe(info, element.tdesc);
         if (slot.type.kind == Kind::Unsupported) return DISP_E_BADVARTYPE;
         if (hasRetval && p == paramCount - 1) {
-            hr = DefaultValue(&slot.value, element, slot.type);
-            if (slot.type.kind == Kind::Variant) {
-                slot.value.Clear();
-                slot.pointer = slot.value.Get();
-            } else {
-                slot.pointer = slot.type.kind == Kind::Record ? static_cast<void*>(&slot.record.Get())
-                                                              : DataOf(slot.value.Get());
-            }
+            PrepareResult(slot);
+            hr = S_OK;
         } else {
             VARIANT* arg = argFor[p];
             bool optional = element.paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT);

@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include "component/dispatch.h"
+#include "heap_bytes.h"
 
 namespace zx::test {
 namespace {
@@ -121,6 +122,39 @@ TEST_F(DispatchTest, MemberFailureIsAnExceptionWithTheErrorNumber) {
     ComPtr<ISupportErrorInfo> supports;
     ASSERT_EQ(S_OK, groups.As(&supports));
     EXPECT_EQ(S_OK, supports->InterfaceSupportsErrorInfo(__uuidof(_clsVxTimeTimerGroupsA)));
+}
+
+// A string read late-bound hands the caller the member's string and keeps
+// nothing: the result slot holds no string of its own for the member to
+// overwrite. Read with and without a result variant.
+TEST_F(DispatchTest, StringResultsLeaveNothingOnTheHeap) {
+    AdditionalArguStru record{};
+    CallResult added;
+    Call(timers.Get(), L"Add", DISPATCH_METHOD, {Long(1), RecordRef(&record), Long(10)}, added);
+    ASSERT_EQ(S_OK, added.hr);
+    ComPtr<IDispatch> timer = GetObject(timers.Get(), L"Item", {Long(1)});
+    zxheap::DisableStringCache();
+    const DISPID owner = IdOf(timer.Get(), L"Owner");
+    const DISPID units = IdOf(timer.Get(), L"TimeUnits");
+    auto readAll = [&](int times) {
+        DISPPARAMS none{};
+        for (int i = 0; i < times; ++i) {
+            for (DISPID id : {owner, units}) {
+                Variant value;
+                ASSERT_EQ(S_OK, timer->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.Get(), nullptr,
+                                              nullptr));
+                ASSERT_EQ(VT_BSTR, value->vt);
+                ASSERT_EQ(S_OK, timer->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
+                                              nullptr));
+            }
+        }
+    };
+    readAll(50);  // first-use caches
+    const size_t before = zxheap::BytesInUse();
+    readAll(2000);
+    const size_t after = zxheap::BytesInUse();
+    EXPECT_EQ(before, after) << "bytes per read: " << (double(after) - double(before)) / 8000;
+    EXPECT_EQ(L"MSec", GetString(timer.Get(), L"TimeUnits"));
 }
 
 TEST_F(DispatchTest, PropertyAccessorsAreToldApart) {
