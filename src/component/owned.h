@@ -1,6 +1,6 @@
 #pragma once
 // Owners for the automation resources the component handles: BSTRs,
-// VARIANTs and the AdditionalArguStru record.
+// VARIANTs, EXCEPINFOs and the AdditionalArguStru record.
 #include <windows.h>
 #include <oaidl.h>
 #include <wrl/client.h>
@@ -63,6 +63,27 @@ public:
 
 private:
     VARIANT value_;
+};
+
+// The EXCEPINFO a callee may fill, whatever it returns; its strings are
+// freed with it.
+class ExcepInfo {
+public:
+    ExcepInfo() = default;
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    ~ExcepInfo() { Clear(); }
+    EXCEPINFO* Get() { return &value_; }
+    EXCEPINFO* operator->() { return &value_; }
+    void Clear() {
+        SysFreeString(value_.bstrSource);
+        SysFreeString(value_.bstrDescription);
+        SysFreeString(value_.bstrHelpFile);
+        value_ = EXCEPINFO{};
+    }
+
+private:
+    EXCEPINFO value_{};
 };
 
 // Copies a record into another, string included; frees what `to` held.

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "component/record_object.h"
+#include "failing_allocator.h"
 #include "service/scheduler.h"
 #include "test_support.h"
 
@@ -132,6 +133,52 @@ TEST_F(ServiceTest, BuddyReceivesTheNotificationsInsteadOfSinks) {
     ASSERT_EQ(S_OK, AddTimer(timers.Get(), 4, 20));
     EXPECT_EQ(1u, sink.calls.size());
     EXPECT_EQ(2u, buddy.calls.size());
+}
+
+// A sink that allocates nothing: it counts the events it hears.
+class TallySink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID___clsVxTimeTimerMainA) ? this : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == 1 || id == 2) ++heard[id - 1];
+        return S_OK;
+    }
+    ULONG references = 1;
+    int heard[2] = {0, 0};
+};
+
+// Raising an event needs no memory of its own: when allocations fail, the
+// sinks still hear it (and nothing ends the host process).
+TEST_F(ServiceTest, EventsReachSinksWhenMemoryRunsOut) {
+    ComPtr<TimerService> service = NewService();
+    TallySink first, second;
+    Connect(service.Get(), first);
+    Connect(service.Get(), second);
+    LONG hWnd = 100, timerId = 1;
+    OwnedRecord record;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    {
+        FailingAllocations failing;
+        service->RaiseTimerStart(&hWnd, &timerId, 10, &record.Get(), &cancel);
+        service->RaiseTimerElapse(&hWnd, &timerId, 10, &record.Get());
+    }
+    EXPECT_EQ(1, first.heard[0]);
+    EXPECT_EQ(1, first.heard[1]);
+    EXPECT_EQ(1, second.heard[0]);
+    EXPECT_EQ(1, second.heard[1]);
 }
 
 // A buddy that behaves like a script object: found through IDispatchEx, and
