@@ -64,7 +64,10 @@ VARIANT Of(VARTYPE type) {
 }
 
 // Turns a failed DISPATCH_PROPERTYPUT into the error the caller reports.
-[[noreturn]] void RaiseCallFailure(HRESULT hr, EXCEPINFO& exception) {
+// The exception information stays with its owner, which frees it whatever
+// the failure was.
+[[noreturn]] void RaiseCallFailure(HRESULT hr, ExcepInfo& filled) {
+    EXCEPINFO& exception = *filled.Get();
     switch (hr) {
     case DISP_E_MEMBERNOTFOUND:
     case DISP_E_UNKNOWNNAME: Raise(ErrorNumber::NotSupported);
@@ -77,18 +80,14 @@ VARIANT Of(VARTYPE type) {
         throw ComFailure{hr};
     }
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-    Bstr source(exception.bstrSource), description(exception.bstrDescription), helpFile(exception.bstrHelpFile);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
     HRESULT reported = exception.scode;
     if (!reported) reported = exception.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode) : E_FAIL;
     ComPtr<ICreateErrorInfo> create;
     if (SUCCEEDED(CreateErrorInfo(&create))) {
         create->SetGUID(GUID_NULL);
-        create->SetSource(source.Get());
-        create->SetDescription(description.Get());
-        create->SetHelpFile(helpFile.Get());
+        create->SetSource(exception.bstrSource);
+        create->SetDescription(exception.bstrDescription);
+        create->SetHelpFile(exception.bstrHelpFile);
         create->SetHelpContext(exception.dwHelpContext);
         ComPtr<IErrorInfo> info;
         if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
@@ -218,12 +217,9 @@ void PutByName(IDispatch* object, const wchar_t* name, const VARIANT& value) {
     VARIANT argument = value;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&argument, &named, 1, 1};
-    EXCEPINFO exception{};
-    HRESULT hr = InvokeMember(object, member, DISPATCH_PROPERTYPUT, &params, nullptr, &exception);
+    ExcepInfo exception;
+    HRESULT hr = InvokeMember(object, member, DISPATCH_PROPERTYPUT, &params, nullptr, exception.Get());
     if (FAILED(hr)) RaiseCallFailure(hr, exception);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
 }
 
 void SetBarMin(IDispatch* bar, SHORT value) {
