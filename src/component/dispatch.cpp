@@ -34,24 +34,6 @@ VARTYPE VarTypeOf(Kind kind) {
     return VT_EMPTY;
 }
 
-class TypeAttr {
-public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) {
-        if (FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
-    }
-    ~TypeAttr() {
-        if (attr_) info_->ReleaseTypeAttr(attr_);
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    const TYPEATTR* operator->() const { return attr_; }
-    explicit operator bool() const { return attr_ != nullptr; }
-
-private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
-
 ParamType Describe(ITypeInfo* owner, const TYPEDESC& desc, int pointers = 0) {
     const TYPEDESC* type = &desc;
     while (type->vt == VT_PTR) {
@@ -294,30 +276,6 @@ HRESULT StoreResult(Slot& slot, VARIANT* result) {
     }
     return S_OK;
 }
-
-class FuncDesc {
-public:
-    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
-        if (!info || FAILED(info->GetFuncDesc(index, &desc_))) desc_ = nullptr;
-    }
-    ~FuncDesc() {
-        if (desc_) info_->ReleaseFuncDesc(desc_);
-    }
-    FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
-    FuncDesc& operator=(FuncDesc&& other) noexcept {
-        std::swap(info_, other.info_);
-        std::swap(desc_, other.desc_);
-        return *this;
-    }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    const FUNCDESC* operator->() const { return desc_; }
-    const FUNCDESC* Get() const { return desc_; }
-
-private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
 
 // An object, or JScript's null, which is how it empties an object reference.
 bool IsObjectValue(const VARIANT* value) {

@@ -1,6 +1,7 @@
 #pragma once
 // Owners for the automation resources the component handles: BSTRs,
-// VARIANTs, EXCEPINFOs and the AdditionalArguStru record.
+// VARIANTs, EXCEPINFOs, type attributes and function descriptions, and the
+// AdditionalArguStru record.
 #include <windows.h>
 #include <oaidl.h>
 #include <wrl/client.h>
@@ -84,6 +85,50 @@ public:
 
 private:
     EXCEPINFO value_{};
+};
+
+// The TYPEATTR of a type description, released with it.
+class TypeAttr {
+public:
+    explicit TypeAttr(ITypeInfo* info) : info_(info) {
+        if (!info || FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
+    }
+    ~TypeAttr() {
+        if (attr_) info_->ReleaseTypeAttr(attr_);
+    }
+    TypeAttr(const TypeAttr&) = delete;
+    TypeAttr& operator=(const TypeAttr&) = delete;
+    const TYPEATTR* operator->() const { return attr_; }
+    explicit operator bool() const { return attr_ != nullptr; }
+
+private:
+    ITypeInfo* info_;
+    TYPEATTR* attr_ = nullptr;
+};
+
+// The FUNCDESC of one function of a type description, released with it.
+class FuncDesc {
+public:
+    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
+        if (!info || FAILED(info->GetFuncDesc(index, &desc_))) desc_ = nullptr;
+    }
+    ~FuncDesc() {
+        if (desc_) info_->ReleaseFuncDesc(desc_);
+    }
+    FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
+    FuncDesc& operator=(FuncDesc&& other) noexcept {
+        std::swap(info_, other.info_);
+        std::swap(desc_, other.desc_);
+        return *this;
+    }
+    FuncDesc(const FuncDesc&) = delete;
+    FuncDesc& operator=(const FuncDesc&) = delete;
+    const FUNCDESC* operator->() const { return desc_; }
+    const FUNCDESC* Get() const { return desc_; }
+
+private:
+    ITypeInfo* info_;
+    FUNCDESC* desc_ = nullptr;
 };
 
 // Copies a record into another, string included; frees what `to` held.

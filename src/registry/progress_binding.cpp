@@ -100,24 +100,6 @@ bool HasName(IDispatch* object, const wchar_t* name) {
     return SUCCEEDED(FindMember(object, name, &member));
 }
 
-class TypeAttr {
-public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) {
-        if (FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    ~TypeAttr() {
-        if (attr_) info_->ReleaseTypeAttr(attr_);
-    }
-    const TYPEATTR* operator->() const { return attr_; }
-    explicit operator bool() const { return attr_ != nullptr; }
-
-private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
-
 // The tick event of a described event interface: a pure dispinterface (a dual
 // one would be called through its vtable, which the sink has not got) with a
 // parameterless "Timer", or with one event only, parameterless.
@@ -130,12 +112,11 @@ bool TickOf(ITypeInfo* events, DISPID& tick) {
     for (UINT i = 0; i < attr->cFuncs; ++i) {
         // Some type libraries count IDispatch's methods in a dispinterface
         // without describing them: such entries are skipped.
-        FUNCDESC* func = nullptr;
-        if (FAILED(events->GetFuncDesc(i, &func)) || !func) continue;
+        FuncDesc func(events, i);
+        if (!func.Get()) continue;
         const DISPID id = func->memid;
         const bool event = func->invkind == INVOKE_FUNC && !(func->wFuncFlags & FUNCFLAG_FRESTRICTED);
         const bool parameterless = func->cParams == 0;
-        events->ReleaseFuncDesc(func);
         if (!event) continue;  // IDispatch's own methods, where a loader lists them
         Bstr name;
         if (parameterless && SUCCEEDED(events->GetDocumentation(id, name.Put(), nullptr, nullptr, nullptr)) &&
