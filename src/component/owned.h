@@ -37,6 +37,9 @@ public:
         Reset();
         return &value_;
     }
+    // For an [in, out] parameter: the callee may free the value and store
+    // another, which this owner then frees.
+    BSTR* InOut() { return &value_; }
     BSTR Detach() { return std::exchange(value_, nullptr); }
     void Reset() { SysFreeString(std::exchange(value_, nullptr)); }
     std::wstring Str() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
