@@ -325,8 +325,10 @@ HRESULT IdsOfNamesByTypeInfo(ITypeInfo* info, LPOLESTR* names, UINT count, DISPI
     return info->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+namespace {
+
+HRESULT Dispatch(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
+                 VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     DISPPARAMS none{};
     if (!params) params = &none;  // taken as a call without arguments
     const UINT argCount = params->cArgs;
@@ -448,6 +450,21 @@ HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, 
     if (hasRetval) return StoreResult(slots[paramCount - 1], result);
     if (result) VariantInit(result);
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
+                         VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    // The dispatcher's own work may run out of memory; the member reports
+    // its failures itself.
+    try {
+        return Dispatch(info, vtableOwner, member, flags, params, result, exception, argError);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 }  // namespace zx

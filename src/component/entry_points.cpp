@@ -13,9 +13,16 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        // A thread's monitor windows show its apartment's registry: they
+        // close as the apartment ends.
+        zx::SetApartmentEndStep(&zx::CloseThreadMonitorWindows);
+        break;
     case DLL_THREAD_DETACH:
-        // Only a thread that used the library can have monitor windows.
-        if (zx::ExistingApartment()) zx::CloseThreadMonitorWindows();
+        // The system would destroy the thread's windows without telling
+        // them. A thread may have monitor windows whatever became of its
+        // apartment (one opened after its last CoUninitialize).
+        zx::CloseThreadMonitorWindows();
         zx::DiscardApartment();
         break;
     case DLL_PROCESS_DETACH:

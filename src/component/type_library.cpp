@@ -36,15 +36,18 @@ ITypeLib* LoadedLibrary(Cache& cache) {
     return cache.library.Get();
 }
 
-}  // namespace
-
-ITypeLib* ComponentTypeLib() {
-    Cache& cache = TheCache();
-    std::lock_guard guard(cache.lock);
-    return LoadedLibrary(cache);
+// Runs a look-up that may run out of memory: the callers are COM methods
+// and event raisers, which must not throw.
+template <class Lookup>
+auto NothingOnFailure(Lookup&& lookup) noexcept -> decltype(lookup()) {
+    try {
+        return lookup();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-ITypeInfo* TypeInfoOf(REFGUID guid) {
+ITypeInfo* FindTypeInfo(REFGUID guid) {
     Cache& cache = TheCache();
     std::lock_guard guard(cache.lock);
     auto found = cache.infos.find(guid);
@@ -55,8 +58,8 @@ ITypeInfo* TypeInfoOf(REFGUID guid) {
     return cache.infos.emplace(guid, info).first->second.Get();
 }
 
-ITypeInfo* VtableTypeInfoOf(REFGUID guid) {
-    ITypeInfo* info = TypeInfoOf(guid);
+ITypeInfo* FindVtableTypeInfo(REFGUID guid) {
+    ITypeInfo* info = FindTypeInfo(guid);
     if (!info) return nullptr;
     Cache& cache = TheCache();
     std::lock_guard guard(cache.lock);
@@ -71,12 +74,34 @@ ITypeInfo* VtableTypeInfoOf(REFGUID guid) {
     return cache.vtables.emplace(guid, vtable).first->second.Get();
 }
 
-IRecordInfo* AdditionalArguRecordInfo() {
-    ITypeInfo* info = TypeInfoOf(kAdditionalArguStruGuid);
+IRecordInfo* FindRecordInfo() {
+    ITypeInfo* info = FindTypeInfo(kAdditionalArguStruGuid);
     Cache& cache = TheCache();
     std::lock_guard guard(cache.lock);
     if (!cache.record && info) GetRecordInfoFromTypeInfo(info, &cache.record);
     return cache.record.Get();
+}
+
+}  // namespace
+
+ITypeLib* ComponentTypeLib() noexcept {
+    return NothingOnFailure([]() -> ITypeLib* {
+        Cache& cache = TheCache();
+        std::lock_guard guard(cache.lock);
+        return LoadedLibrary(cache);
+    });
+}
+
+ITypeInfo* TypeInfoOf(REFGUID guid) noexcept {
+    return NothingOnFailure([&] { return FindTypeInfo(guid); });
+}
+
+ITypeInfo* VtableTypeInfoOf(REFGUID guid) noexcept {
+    return NothingOnFailure([&] { return FindVtableTypeInfo(guid); });
+}
+
+IRecordInfo* AdditionalArguRecordInfo() noexcept {
+    return NothingOnFailure([] { return FindRecordInfo(); });
 }
 
 }  // namespace zx

@@ -39,6 +39,8 @@ ArgumentForm DescribedForm(IDispatch* buddy, DISPID id) {
 // index of an argument the buddy refused, if it names one.
 HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* elapseTime,
                   AdditionalArguStru* record, VARIANT_BOOL* cancel, UINT* argError) {
+    IRecordInfo* recordInfo = AdditionalArguRecordInfo();
+    if (!recordInfo) return E_OUTOFMEMORY;  // nothing can describe the record
     VARIANT args[5];
     UINT count = cancel ? 5 : 4;
     VARIANT* next = args;
@@ -49,7 +51,7 @@ HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* 
     }
     next->vt = VT_RECORD | VT_BYREF;
     next->pvRecord = record;
-    next->pRecInfo = AdditionalArguRecordInfo();
+    next->pRecInfo = recordInfo;
     ++next;
     next->vt = VT_I4 | VT_BYREF;
     next->plVal = elapseTime;

@@ -160,25 +160,58 @@ public:
     int heard[2] = {0, 0};
 };
 
-// Raising an event needs no memory of its own: when allocations fail, the
-// sinks still hear it (and nothing ends the host process).
+// Raising an event needs no memory of its own: when allocations fail,
+// nothing ends the host process, and once the record's description is
+// loaded the sinks still hear every event. (Before it is loaded, an event
+// that cannot describe its record is not raised.)
 TEST_F(ServiceTest, EventsReachSinksWhenMemoryRunsOut) {
     ComPtr<TimerService> service = NewService();
     TallySink first, second;
-    Connect(service.Get(), first);
-    Connect(service.Get(), second);
+    const DWORD cookies[] = {Connect(service.Get(), first), Connect(service.Get(), second)};
     LONG hWnd = 100, timerId = 1;
     OwnedRecord record;
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    {
+    auto raiseBoth = [&] {
         FailingAllocations failing;
         service->RaiseTimerStart(&hWnd, &timerId, 10, &record.Get(), &cancel);
         service->RaiseTimerElapse(&hWnd, &timerId, 10, &record.Get());
+    };
+    raiseBoth();  // the description may not be loaded yet
+    const int before = first.heard[0];
+    ASSERT_NE(nullptr, AdditionalArguRecordInfo());
+    raiseBoth();
+    EXPECT_EQ(before + 1, first.heard[0]);
+    EXPECT_EQ(before + 1, first.heard[1]);
+    EXPECT_EQ(before + 1, second.heard[0]);
+    EXPECT_EQ(before + 1, second.heard[1]);
+    // The sinks end with this test, before the apartment's state.
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, service.As(&container));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID___clsVxTimeTimerMainA, &point));
+    for (DWORD cookie : cookies) EXPECT_EQ(S_OK, point->Unadvise(cookie));
+    EXPECT_EQ(1u, first.references);
+}
+
+// Late-bound calls that run out of memory in the dispatcher fail with
+// E_OUTOFMEMORY; nothing escapes through the COM boundary.
+TEST_F(ServiceTest, DispatchWithoutMemoryFailsCleanly) {
+    ComPtr<TimerService> service = NewService();
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(S_OK, service.As(&dispatch));
+    DISPID groups = IdOf(dispatch.Get(), L"TimerGroups");
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(S_OK, dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr));
+    VariantClear(&result);
+    HRESULT hr = S_OK;
+    {
+        FailingAllocations failing;
+        hr = dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
     }
-    EXPECT_EQ(1, first.heard[0]);
-    EXPECT_EQ(1, first.heard[1]);
-    EXPECT_EQ(1, second.heard[0]);
-    EXPECT_EQ(1, second.heard[1]);
+    EXPECT_EQ(E_OUTOFMEMORY, hr);
+    EXPECT_EQ(VT_EMPTY, result.vt);
 }
 
 // A compiled buddy (no IDispatchEx) that counts the calls its methods run.
