@@ -95,8 +95,10 @@ bool LacksReferent(const VARIANT* arg) {
 
 void* DataOf(VARIANT* v) { return &v->lVal; }
 
-// Converts `source` into `target` (cleared, then typed as `type`).
+// Converts `source` into `target` (cleared, then typed as `type`). Records
+// take the record path; no other parameter takes one.
 HRESULT Convert(VARIANT* target, const VARIANT* source, const ParamType& type) {
+    if (HoldsRecord(*source)) return DISP_E_TYPEMISMATCH;
     Variant value;
     HRESULT hr = VariantCopyInd(&value, const_cast<VARIANT*>(source));
     if (FAILED(hr)) return DISP_E_TYPEMISMATCH;

@@ -69,6 +69,19 @@ private:
     VARIANT value_;
 };
 
+// Whether a VARIANT holds a record, itself or through VARIANT references.
+// Records convert to no other type, and the component copies none: Wine's
+// VariantClear frees no record memory, so every copy of one would be lost.
+inline bool HoldsRecord(const VARIANT& value) {
+    const VARIANT* at = &value;
+    for (int depth = 0; depth < 8 && at; ++depth) {
+        if ((at->vt & VT_TYPEMASK) == VT_RECORD) return true;
+        if (at->vt != (VT_VARIANT | VT_BYREF)) return false;
+        at = at->pvarVal;
+    }
+    return false;
+}
+
 // The EXCEPINFO a callee may fill, whatever it returns; its strings are
 // freed with it.
 class ExcepInfo {
