@@ -260,6 +260,34 @@ void Arguments::AddRandom() {
     MakeValue(args_.back(), 0);
 }
 
+void Arguments::AddPlausible(Hint hint) {
+    args_.emplace_back();
+    VARIANT& v = args_.back();
+    VariantInit(&v);
+    const bool byRef = random_.Percent(50);
+    switch (hint) {
+    case Hint::Record: MakeRecord(v, true); return;
+    case Hint::String: v.vt = VT_BSTR, v.bstrVal = MakeString(); return;
+    case Hint::Bool: v.vt = VT_BOOL, v.boolVal = random_.Percent(50) ? VARIANT_TRUE : VARIANT_FALSE; return;
+    case Hint::Float: v.vt = VT_R4, v.fltVal = static_cast<float>(random_.Below(100)); return;
+    case Hint::Object: v.vt = VT_DISPATCH, v.pdispVal = MakeObject(false); return;
+    case Hint::Short: v.vt = VT_I2, v.iVal = static_cast<SHORT>(random_.Below(4)); return;
+    case Hint::Variant:
+    case Hint::Long: break;
+    }
+    LONG value = static_cast<LONG>(1 + random_.Below(5));
+    if (!ingredients_.windows.empty() && random_.Percent(40))
+        value = ingredients_.windows[random_.Below(static_cast<uint32_t>(ingredients_.windows.size()))];
+    if (!byRef) {
+        v.vt = VT_I4, v.lVal = value;
+        return;
+    }
+    cells_.emplace_back();
+    cells_.back().vt = VT_I4;
+    cells_.back().l = value;
+    v.vt = VT_I4 | VT_BYREF, v.plVal = &cells_.back().l;
+}
+
 void Arguments::AddLong(LONG value) {
     args_.emplace_back();
     VariantInit(&args_.back());

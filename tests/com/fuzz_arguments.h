@@ -57,6 +57,11 @@ public:
     // Appends one random argument (the caller reverses nothing: rgvarg
     // order is the order of appending).
     void AddRandom();
+    // What a parameter takes, for plausible arguments.
+    enum class Hint { Long, Short, Bool, Float, String, Object, Record, Variant };
+    // Appends an argument of the kind a parameter takes, with values that
+    // reach past the checks (known identifiers, the test's windows).
+    void AddPlausible(Hint hint);
     // Appends a plain value argument.
     void AddLong(LONG value);
     VARIANT* Data() { return args_.empty() ? nullptr : args_.data(); }

@@ -90,6 +90,31 @@ int EnvironmentNumber(const char* name, long long fallback, long long* out) {
     return 0;
 }
 
+Arguments::Hint HintOf(ITypeInfo* info, const TYPEDESC& desc) {
+    const TYPEDESC* type = &desc;
+    while (type->vt == VT_PTR && type->lptdesc) type = type->lptdesc;
+    switch (type->vt) {
+    case VT_I2: return Arguments::Hint::Short;
+    case VT_BOOL: return Arguments::Hint::Bool;
+    case VT_R4: case VT_R8: return Arguments::Hint::Float;
+    case VT_BSTR: return Arguments::Hint::String;
+    case VT_DISPATCH: case VT_UNKNOWN: return Arguments::Hint::Object;
+    case VT_VARIANT: return Arguments::Hint::Variant;
+    case VT_USERDEFINED: {
+        ComPtr<ITypeInfo> referenced;
+        TYPEATTR* attr = nullptr;
+        Arguments::Hint hint = Arguments::Hint::Long;  // an enumeration
+        if (SUCCEEDED(info->GetRefTypeInfo(type->hreftype, &referenced)) && SUCCEEDED(referenced->GetTypeAttr(&attr))) {
+            if (attr->typekind == TKIND_RECORD) hint = Arguments::Hint::Record;
+            if (attr->typekind == TKIND_INTERFACE || attr->typekind == TKIND_DISPATCH) hint = Arguments::Hint::Object;
+            referenced->ReleaseTypeAttr(attr);
+        }
+        return hint;
+    }
+    default: return Arguments::Hint::Long;
+    }
+}
+
 const wchar_t* const kProgIds[] = {L"Zentrix.clsVxTimeTimerMainA", L"Zentrix.clsVxTimeTimerEventsA",
                                    L"Zentrix.clsVxTimeGeneralA", L"Zentrix.clsVxTimeAdvancedA"};
 
@@ -235,7 +260,8 @@ const Fuzzer::Described* Fuzzer::Describe(IDispatch* object) {
     for (UINT i = 0; i < functions; ++i) {
         FUNCDESC* func = nullptr;
         if (FAILED(info->GetFuncDesc(i, &func))) continue;
-        Member member{func->memid, func->invkind, func->cParams, L"", {}};
+        Member member{func->memid, func->invkind, func->cParams, L"", {}, {}};
+        for (SHORT p = 0; p < func->cParams; ++p) member.hints.push_back(HintOf(info.Get(), func->lprgelemdescParam[p].tdesc));
         BSTR names[16] = {};
         UINT count = 0;
         info->GetNames(func->memid, names, 16, &count);
@@ -369,7 +395,13 @@ void Fuzzer::CallInvoke(Random& random, IDispatch* object, const Described& desc
     UINT count = member && random.Percent(60) ? static_cast<UINT>(member->inputs) : random.Below(8);
     if (random.Percent(10)) count = member ? static_cast<UINT>(member->inputs) + 1 : 1;
     Arguments arguments(random, ingredients_);
-    for (UINT i = 0; i < count; ++i) arguments.AddRandom();
+    // Half the calls of a member as described get arguments of the kinds it
+    // takes (last parameter first, as rgvarg holds them), the rest anything.
+    const bool plausible = member && count == static_cast<UINT>(member->inputs) && random.Percent(50);
+    for (UINT i = 0; i < count; ++i) {
+        if (plausible && random.Percent(85)) arguments.AddPlausible(member->hints[count - 1 - i]);
+        else arguments.AddRandom();
+    }
     DISPID named[8];
     UINT namedCount = 0;
     const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);

@@ -23,8 +23,8 @@ using Microsoft::WRL::ComPtr;
 
 struct Settings {
     uint64_t seed = 13;
-    int episodes = 40;
-    int callsPerEpisode = 1500;
+    int episodes = 200;
+    int callsPerEpisode = 2000;
     int onlyEpisode = -1;  // run this episode only (replaying a failure)
 };
 
@@ -56,6 +56,7 @@ struct Member {
     int inputs;   // parameters without the result
     std::wstring name;
     std::vector<std::wstring> parameters;
+    std::vector<Arguments::Hint> hints;  // what each parameter takes
 };
 
 // Figures of a run.
