@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         std::printf("cannot load %ls or set up its objects\n", dll.c_str());
         return 101;
     }
-    const long long each = calls / 9;
+    const long long each = (calls + 8) / 9;  // at least `calls` in all
     const OperationClass classes[] = {
         {"string reads", &zxsoak::Client::ReadString, each},   {"number reads", &zxsoak::Client::ReadNumber, each},
         {"writes", &zxsoak::Client::Write, each},             {"records", &zxsoak::Client::Record, each},

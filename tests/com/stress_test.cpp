@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "com_support.h"
-#include "fuzz_arguments.h"
+#include "seeded_random.h"
 
 #include <imm.h>
 
