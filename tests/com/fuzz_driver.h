@@ -23,7 +23,7 @@ using Microsoft::WRL::ComPtr;
 
 struct Settings {
     uint64_t seed = 13;
-    int episodes = 200;
+    int episodes = 300;
     int callsPerEpisode = 2000;
     int onlyEpisode = -1;  // run this episode only (replaying a failure)
 };
