@@ -1,9 +1,14 @@
 #include "soak_client.h"
 
+#include "call_results.h"
+
 #include <cwchar>
 
 namespace zxsoak {
 namespace {
+
+using zxcall::ClearResult;
+using zxcall::OwnedExcepInfo;
 
 VARIANT Long(LONG value) {
     VARIANT v;
@@ -28,28 +33,9 @@ void Adopt(ComPtr<IDispatch>& owner, VARIANT& result) {
     VariantClear(&result);
 }
 
-struct OwnedExcepInfo {
-    EXCEPINFO value{};
-    ~OwnedExcepInfo() {
-        SysFreeString(value.bstrSource);
-        SysFreeString(value.bstrDescription);
-        SysFreeString(value.bstrHelpFile);
-    }
-};
-
 constexpr LONG kHour = 3600000;  // timers that never tick during the run
 
 }  // namespace
-
-void ClearResult(VARIANT& result) {
-    if (result.vt == VT_RECORD && result.pRecInfo) {
-        result.pRecInfo->RecordDestroy(result.pvRecord);
-        result.pRecInfo->Release();
-        result.vt = VT_EMPTY;
-        return;
-    }
-    VariantClear(&result);
-}
 
 DISPID LateBound::Id(const wchar_t* name) {
     for (int i = 0; i < known_; ++i)
@@ -94,27 +80,6 @@ HRESULT LateBound::Put(const wchar_t* name, VARIANT value, WORD flags) {
     OwnedExcepInfo exception;
     return object_->Invoke(Id(name), IID_NULL, LOCALE_USER_DEFAULT, flags, &params, nullptr, &exception.value,
                            nullptr);
-}
-
-STDMETHODIMP CountingSink::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID___clsVxTimeTimerMainA)
-               ? static_cast<IDispatch*>(this)
-               : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP CountingSink::GetTypeInfoCount(UINT* count) {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-STDMETHODIMP CountingSink::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    ++events;
-    return S_OK;
 }
 
 bool Client::Load(const std::wstring& dll) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "zentrix.h"
+#include "counted_dispatch.h"
 
 namespace zxsoak {
 
@@ -34,24 +35,14 @@ private:
     int known_ = 0;
 };
 
-// Releases a result: a record through its description (Wine's VariantClear
-// frees no record memory), anything else with VariantClear.
-void ClearResult(VARIANT& result);
-
 // A connection-point sink that counts the events it hears.
-class CountingSink final : public IDispatch {
+class CountingSink final : public zxclient::CountedDispatch {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override { return --references_; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        ++events;
+        return S_OK;
+    }
     long long events = 0;
-
-private:
-    ULONG references_ = 1;
 };
 
 // The library's file, its class objects and one client set-up: a service

@@ -111,6 +111,44 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
+HRESULT LoadedDllCanUnloadNow() {
+    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
+    if (!dll) return E_FAIL;
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    return canUnload ? canUnload() : E_FAIL;
+}
+
+HWND OpenMonitorWindow(_clsVxTimeTimerMainA* service, HRESULT* shown) {
+    VARIANT result;
+    VariantInit(&result);
+    *shown = service->ShowTimerDialog(nullptr, &result);
+    VariantClear(&result);
+    return FindWindowW(nullptr, L"Orvanta Timer Service Manager");
+}
+
+long long MessageBoxRefusal::refused = 0;
+
+namespace {
+LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        wchar_t name[16] = {};
+        if (GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16) && wcscmp(name, L"#32770") == 0) {
+            ++MessageBoxRefusal::refused;
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+MessageBoxRefusal::MessageBoxRefusal()
+    : hook_(SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, GetCurrentThreadId())) {}
+
+MessageBoxRefusal::~MessageBoxRefusal() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {

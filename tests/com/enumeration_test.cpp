@@ -7,27 +7,12 @@
 namespace zxcom {
 namespace {
 
-// A sink for any event interface, counting its references.
-class CountedSink final : public IDispatch {
+// A sink for either event interface, counting its references.
+class CountedSink final : public CountedDispatch {
 public:
-    STDMETHODIMP QueryInterface(REFIID, void** out) override {
-        if (!out) return E_POINTER;
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return S_OK;
     }
-    ULONG references = 1;  // the test's own
 };
 
 ULONG ReferencesOf(IUnknown* object) {

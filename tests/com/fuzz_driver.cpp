@@ -6,10 +6,14 @@
 #include <cstring>
 
 #include "com_support.h"
+#include "call_results.h"
 #include "heap_bytes.h"
 
 namespace zxfuzz {
 namespace {
+
+using zxcall::ClearResult;
+using zxcall::OwnedExcepInfo;
 
 // The error numbers the library's README lists, as they travel.
 bool IsPublishedError(SCODE code) {
@@ -32,21 +36,6 @@ bool IsDocumentedDispatchFailure(HRESULT hr) {
     }
 }
 
-// Message boxes are refused as they are created: the call that shows one
-// goes on at once, as if the user had pressed OK.
-long long* g_boxesRefused = nullptr;
-
-LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        wchar_t name[16] = {};
-        if (GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16) && wcscmp(name, L"#32770") == 0) {
-            if (g_boxesRefused) ++*g_boxesRefused;
-            return 1;
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 BOOL CALLBACK CollectMonitors(HWND window, LPARAM found) {
     wchar_t name[32] = {};
     if (GetClassNameW(window, name, 32) && wcscmp(name, L"ZentrixTimerMonitor") == 0)
@@ -61,28 +50,6 @@ void PumpPending() {
         DispatchMessageW(&msg);
     }
 }
-
-// A result variant as the caller releases it. A record made by the library
-// (RecordCreateCopy) goes back through its description: Wine's
-// VariantClear frees no record memory.
-void ClearResult(VARIANT& result) {
-    if (result.vt == VT_RECORD && result.pRecInfo) {
-        result.pRecInfo->RecordDestroy(result.pvRecord);
-        result.pRecInfo->Release();
-        result.vt = VT_EMPTY;
-        return;
-    }
-    VariantClear(&result);
-}
-
-struct OwnedExcepInfo {
-    EXCEPINFO value{};
-    ~OwnedExcepInfo() {
-        SysFreeString(value.bstrSource);
-        SysFreeString(value.bstrDescription);
-        SysFreeString(value.bstrHelpFile);
-    }
-};
 
 int EnvironmentNumber(const char* name, long long fallback, long long* out) {
     const char* text = std::getenv(name);
@@ -180,10 +147,7 @@ Fuzzer::Fuzzer(const Settings& settings, const std::vector<ForeignObject*>& fore
     ingredients_.foreignRecords = foreignRecords_;
 }
 
-Fuzzer::~Fuzzer() {
-    if (boxHook_) UnhookWindowsHookEx(boxHook_);
-    g_boxesRefused = nullptr;
-}
+Fuzzer::~Fuzzer() = default;
 
 void Fuzzer::Problem(const char* what) {
     char head[256];
@@ -201,12 +165,8 @@ bool Fuzzer::IsForeign(IUnknown* object) const {
 }
 
 bool Fuzzer::Setup() {
-    g_boxesRefused = &outcome_.boxesRefused;
-    boxHook_ = SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, GetCurrentThreadId());
-    if (!boxHook_) {
-        Problem("cannot install the message-box hook");
-        return false;
-    }
+    boxes_ = std::make_unique<zxcom::MessageBoxRefusal>();
+    boxesAtStart_ = zxcom::MessageBoxRefusal::refused;
     // The library's own description of its record, as it hands it out with
     // a record it returns.
     zxcom::HiddenWindow window;
@@ -659,9 +619,8 @@ void Fuzzer::Run() {
     libraryRecord_->AddRef();
     if (libraryRecord_->Release() != recordReferences_)
         Problem("the library's record description did not get its references back");
-    if (boxHook_) UnhookWindowsHookEx(boxHook_);
-    boxHook_ = nullptr;
-    g_boxesRefused = nullptr;
+    outcome_.boxesRefused = zxcom::MessageBoxRefusal::refused - boxesAtStart_;
+    boxes_.reset();
 }
 
 }  // namespace zxfuzz

@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "com_support.h"
 #include "fuzz_arguments.h"
 #include "fuzz_clients.h"
 
@@ -120,7 +122,8 @@ private:
     std::vector<Connection> connections_;
     std::map<std::wstring, Described> described_;  // by interface identifier text
     std::vector<HWND> windows_;
-    HHOOK boxHook_ = nullptr;
+    std::unique_ptr<zxcom::MessageBoxRefusal> boxes_;
+    long long boxesAtStart_ = 0;
     int monitorBudget_ = 0;
     ULONG recordReferences_ = 0;  // of the library's record description, after setup
     int episode_ = 0;

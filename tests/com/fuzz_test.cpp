@@ -38,14 +38,6 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-HRESULT LoadedDllCanUnloadNow() {
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    if (!dll) return E_FAIL;
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    return canUnload ? canUnload() : E_FAIL;
-}
-
 TEST(ComFuzz, HostileLateBoundCallsLeaveNothingBehind) {
     const Settings settings = SettingsFromEnvironment();
     // The client's objects outlive the thread that uses them.
@@ -91,7 +83,7 @@ TEST(ComFuzz, HostileLateBoundCallsLeaveNothingBehind) {
                                                << " times";
     EXPECT_EQ(1, ownRecord.References());
     EXPECT_EQ(1, impostor.References());
-    EXPECT_EQ(S_OK, LoadedDllCanUnloadNow()) << "a library object outlived the apartment";
+    EXPECT_EQ(S_OK, zxcom::LoadedDllCanUnloadNow()) << "a library object outlived the apartment";
 }
 
 }  // namespace

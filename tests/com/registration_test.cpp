@@ -170,16 +170,6 @@ TEST(ComRegistration, KeysOfTheCreatableClasses) {
     }
 }
 
-// DllCanUnloadNow of the zentrix.dll this process has loaded (E_FAIL when
-// it is not loaded).
-HRESULT LoadedDllCanUnloadNow() {
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    if (!dll) return E_FAIL;
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    return canUnload ? canUnload() : E_FAIL;
-}
-
 // DllCanUnloadNow in a process that has not used the library: the test
 // program runs itself with --unload-probe (main.cpp) and reports its output.
 TEST(ComUnload, AnswersOkUntilAnObjectLivesInAFreshProcess) {
@@ -230,13 +220,7 @@ TEST(ComUnload, MonitorWindowsOfAnEndingThreadAreClosed) {
         if (FAILED(CoInitialize(nullptr))) return;
         {
             ComPtr<_clsVxTimeTimerMainA> service;
-            if (SUCCEEDED(CreateService(&service))) {
-                VARIANT result;
-                VariantInit(&result);
-                shown = service->ShowTimerDialog(nullptr, &result);
-                VariantClear(&result);
-                monitor = FindWindowW(nullptr, L"Orvanta Timer Service Manager");
-            }
+            if (SUCCEEDED(CreateService(&service))) monitor = OpenMonitorWindow(service.Get(), &shown);
         }
         CoUninitialize();
     });
@@ -265,13 +249,7 @@ TEST(ComUnload, MonitorWindowsCloseWithTheirApartment) {
         if (FAILED(CoInitialize(nullptr))) return;
         {
             ComPtr<_clsVxTimeTimerMainA> service;
-            if (SUCCEEDED(CreateService(&service))) {
-                VARIANT result;
-                VariantInit(&result);
-                shown = service->ShowTimerDialog(nullptr, &result);
-                VariantClear(&result);
-                monitor = FindWindowW(nullptr, L"Orvanta Timer Service Manager");
-            }
+            if (SUCCEEDED(CreateService(&service))) monitor = OpenMonitorWindow(service.Get(), &shown);
         }
         CoUninitialize();
         openAfterUninitialize = IsWindow(monitor);

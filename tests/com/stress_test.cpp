@@ -24,30 +24,13 @@ constexpr int kWindows = 2;
 constexpr LONG kTimersPerWindow = 100;
 constexpr auto kDuration = std::chrono::seconds(3);
 
-// A sink for __clsVxTimeTimerMainA that hands every event to the client's
-// handler; it counts its references itself and allocates nothing.
-class StressSink final : public IDispatch {
+// A sink that hands every event to the client's handler; it allocates
+// nothing.
+class StressSink final : public CountedDispatch {
 public:
     using Handler = void (*)(void* client, StressSink* sink, DISPID event, DISPPARAMS* params);
     StressSink(Handler handler, void* client) : handler_(handler), client_(client) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID___clsVxTimeTimerMainA)
-                   ? static_cast<IDispatch*>(this)
-                   : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
         ++events;
         if (id == 2) ++ticks;
@@ -55,7 +38,6 @@ public:
         return S_OK;
     }
 
-    ULONG references = 1;  // the test's own
     long long events = 0;
     long long ticks = 0;  // OnTimerElapse
     IConnectionPoint* point = nullptr;  // where it is connected (held by the client)
@@ -65,14 +47,6 @@ private:
     Handler handler_;
     void* client_;
 };
-
-LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        wchar_t name[16] = {};
-        if (GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16) && wcscmp(name, L"#32770") == 0) return 1;
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
 
 // Runs the thread's messages until `deadline` or `limit` messages: with
 // 200 timers due every 10 ms, the queue may never be empty.
@@ -322,14 +296,6 @@ private:
     int depth_ = 0;
 };
 
-HRESULT LoadedDllCanUnloadNow() {
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    if (!dll) return E_FAIL;
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    return canUnload ? canUnload() : E_FAIL;
-}
-
 TEST(ComStress, HandlersThatReenterWhileTwoHundredTimersTick) {
     bool started = false;
     long long events = 0, ticks = 0, actions = 0, monitors = 0;
@@ -338,7 +304,7 @@ TEST(ComStress, HandlersThatReenterWhileTwoHundredTimersTick) {
     std::thread worker([&] {
         ImmDisableIME(GetCurrentThreadId());
         if (FAILED(CoInitialize(nullptr))) return;
-        HHOOK boxes = SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, GetCurrentThreadId());
+        MessageBoxRefusal boxes;
         {
             StressClient client(13);
             started = client.Start();
@@ -353,7 +319,6 @@ TEST(ComStress, HandlersThatReenterWhileTwoHundredTimersTick) {
             monitors = client.monitors;
             for (int i = 0; i < StressClient::kSinks; ++i) sinkReferences[i] = client.Sink(i)->references;
         }
-        if (boxes) UnhookWindowsHookEx(boxes);
     });
     worker.join();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();

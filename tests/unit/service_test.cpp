@@ -136,27 +136,12 @@ TEST_F(ServiceTest, BuddyReceivesTheNotificationsInsteadOfSinks) {
 }
 
 // A sink that allocates nothing: it counts the events it hears.
-class TallySink final : public IDispatch {
+class TallySink final : public CountedDispatch {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID___clsVxTimeTimerMainA) ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         if (id == 1 || id == 2) ++heard[id - 1];
         return S_OK;
     }
-    ULONG references = 1;
     int heard[2] = {0, 0};
 };
 
@@ -217,16 +202,8 @@ TEST_F(ServiceTest, DispatchWithoutMemoryFailsCleanly) {
 // A compiled buddy (no IDispatchEx) that counts the calls its methods run.
 // It may refuse typed references before running, naming the argument or not,
 // and may describe its methods as taking VARIANTs.
-class CountingBuddy final : public IDispatch {
+class CountingBuddy final : public CountedDispatch {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch) ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         *count = described ? 1 : 0;
         return S_OK;
@@ -269,7 +246,6 @@ public:
         return failsAfterRunning;
     }
 
-    ULONG references = 1;
     bool described = false;
     bool refuseTyped = false;
     bool refuseTypedNamingArgument = false;

@@ -12,6 +12,7 @@
 #include "fake_platform.h"
 #include "service/apartment.h"
 #include "service/timer_service.h"
+#include "counted_dispatch.h"
 
 namespace zx::test {
 
@@ -68,6 +69,8 @@ protected:
     FakePlatform platform;
     long baselineObjects = 0;
 };
+
+using zxclient::CountedDispatch;
 
 // An event sink or buddy written in C++: records every call it receives.
 class RecordingSink final : public IDispatch {
