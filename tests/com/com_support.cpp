@@ -119,12 +119,24 @@ HRESULT LoadedDllCanUnloadNow() {
     return canUnload ? canUnload() : E_FAIL;
 }
 
+namespace {
+BOOL CALLBACK FindMonitorWindow(HWND window, LPARAM found) {
+    wchar_t caption[64] = {};
+    if (!GetWindowTextW(window, caption, 64) || wcscmp(caption, L"Orvanta Timer Service Manager") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+}  // namespace
+
 HWND OpenMonitorWindow(_clsVxTimeTimerMainA* service, HRESULT* shown) {
     VARIANT result;
     VariantInit(&result);
     *shown = service->ShowTimerDialog(nullptr, &result);
     VariantClear(&result);
-    return FindWindowW(nullptr, L"Orvanta Timer Service Manager");
+    // This thread's: other test processes may have monitor windows open.
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindMonitorWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 long long MessageBoxRefusal::refused = 0;

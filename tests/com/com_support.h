@@ -46,7 +46,8 @@ std::wstring GuidText(REFGUID guid);
 // it is not loaded).
 HRESULT LoadedDllCanUnloadNow();
 
-// Opens the monitor window through `service`; the window, or null.
+// Opens the monitor window through `service`; the calling thread's monitor
+// window, or null.
 HWND OpenMonitorWindow(_clsVxTimeTimerMainA* service, HRESULT* shown);
 
 // Message boxes of the calling thread are refused as they are created (the
