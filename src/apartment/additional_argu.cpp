@@ -28,7 +28,7 @@ void ClearRecord(AdditionalArguStru& record) {
     record = AdditionalArguStru{};
 }
 
-IRecordInfo* AdditionalArguRecordInfo() { return RecordInfoOf(kAdditionalArguStruGuid); }
+IRecordInfo* AdditionalArguRecordInfo() noexcept { return RecordInfoOf(kAdditionalArguStruGuid); }
 
 ComPtr<IDispatch> MakeRecordObject(const AdditionalArguStru& record) {
     return MakeRecordObject(AdditionalArguRecordInfo(), &record);

@@ -34,7 +34,7 @@ private:
 
 // The record's description, for VT_RECORD arguments; nullptr if the type
 // library cannot be loaded. Lives as long as the process.
-IRecordInfo* AdditionalArguRecordInfo();
+IRecordInfo* AdditionalArguRecordInfo() noexcept;
 
 // The record as a plain automation object with the four fields as
 // properties (see com/record_object.h).

@@ -15,6 +15,7 @@ DWORD TlsSlot() {
 }
 
 bool g_abandoned = false;
+void (*g_endStep)() = nullptr;
 
 // Discards the thread's state as the thread's COM apartment ends: its last
 // CoUninitialize may unload the servers of client objects the state holds
@@ -32,7 +33,9 @@ public:
     STDMETHODIMP PreInitialize(DWORD, DWORD) override { return S_OK; }
     STDMETHODIMP PostInitialize(HRESULT result, DWORD, DWORD) override { return result; }
     STDMETHODIMP PreUninitialize(DWORD references) override {
-        if (references == 1) DiscardApartment();
+        if (references != 1) return S_OK;
+        if (g_endStep) g_endStep();
+        DiscardApartment();
         return S_OK;
     }
     STDMETHODIMP PostUninitialize(DWORD) override { return S_OK; }
@@ -77,6 +80,8 @@ void DiscardApartment() {
     if (state->endWatch.QuadPart) CoRevokeInitializeSpy(state->endWatch);
     delete state;
 }
+
+void SetApartmentEndStep(void (*step)()) { g_endStep = step; }
 
 void AbandonApartments() { g_abandoned = true; }
 

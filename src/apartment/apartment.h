@@ -28,6 +28,11 @@ ApartmentState* ExistingApartment();
 // state holds are released while their servers are loaded), else when the
 // thread ends.
 void DiscardApartment();
+// What else ends with a thread's apartment, run on the thread just before
+// its state is discarded at the last CoUninitialize: the composition root
+// closes the thread's monitor windows there, which show that state. Set
+// once, before any apartment ends.
+void SetApartmentEndStep(void (*step)());
 // Forgets every thread's state without releasing anything (process end).
 void AbandonApartments();
 // Gives the TLS slot back when the module is unloaded; no state is found or

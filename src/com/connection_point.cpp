@@ -2,10 +2,36 @@
 
 #include <olectl.h>
 
+#include "com/enumerator.h"
+#include "com/errors.h"
 #include "com/owned.h"
 #include "com/type_library.h"
 
 namespace zx {
+namespace {
+
+// The connections as IEnumConnections hands them out: each sink counted.
+struct ConnectionsTraits {
+    using Interface = IEnumConnections;
+    using Element = CONNECTDATA;
+    using Held = std::pair<DWORD, ComPtr<IDispatch>>;
+    static CONNECTDATA HandOut(const Held& held) {
+        held.second->AddRef();
+        return CONNECTDATA{held.second.Get(), held.first};
+    }
+};
+
+struct ConnectionPointsTraits {
+    using Interface = IEnumConnectionPoints;
+    using Element = IConnectionPoint*;
+    using Held = ComPtr<IConnectionPoint>;
+    static IConnectionPoint* HandOut(const Held& held) {
+        held->AddRef();
+        return held.Get();
+    }
+};
+
+}  // namespace
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** out) {
     if (!out) return E_POINTER;
@@ -52,23 +78,30 @@ STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
 }
 
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
-    if (connections) *connections = nullptr;
-    return E_NOTIMPL;
+    if (!connections) return E_POINTER;
+    *connections = nullptr;
+    return Barrier(IID_IConnectionPoint,
+                   [&] { *connections = SnapshotEnumerator<ConnectionsTraits>::Create(sinks_); });
 }
 
-bool ConnectionPoint::IsConnected(DWORD cookie) const {
-    for (const auto& entry : sinks_)
-        if (entry.first == cookie) return true;
-    return false;
+ComPtr<IDispatch> ConnectionPoint::NextSink(DWORD after, DWORD end, DWORD* cookie) const {
+    for (const auto& [issued, sink] : sinks_) {
+        if (issued <= after) continue;
+        if (issued >= end) break;
+        *cookie = issued;
+        return sink;
+    }
+    return nullptr;
 }
 
-void ConnectionPoint::Fire(DISPID event, VARIANT* reversedArgs, UINT count) const {
-    // Each sink is held for its call, so that a handler may disconnect or
-    // release any of them; one disconnected by an earlier handler of this
-    // event is skipped.
-    const std::vector<std::pair<DWORD, ComPtr<IDispatch>>> connected = sinks_;
-    for (const auto& [cookie, sink] : connected) {
-        if (!IsConnected(cookie)) continue;
+void ConnectionPoint::Fire(DISPID event, VARIANT* reversedArgs, UINT count) const noexcept {
+    // The sinks connected when the event begins, in cookie order, each held
+    // for its call: a handler may connect or disconnect sinks (itself
+    // included) or release the source. One disconnected before its turn is
+    // skipped; one connected meanwhile hears the next event.
+    const DWORD end = nextCookie_;
+    DWORD cookie = 0;
+    while (ComPtr<IDispatch> sink = NextSink(cookie, end, &cookie)) {
         DISPPARAMS params{reversedArgs, nullptr, count, 0};
         Variant result;
         ExcepInfo exception;
@@ -85,8 +118,11 @@ void* EventSource::QueryEventSource(REFIID riid) {
 }
 
 STDMETHODIMP EventSource::EnumConnectionPoints(IEnumConnectionPoints** points) {
-    if (points) *points = nullptr;
-    return E_NOTIMPL;
+    if (!points) return E_POINTER;
+    *points = nullptr;
+    return Barrier(IID_IConnectionPointContainer, [&] {
+        *points = SnapshotEnumerator<ConnectionPointsTraits>::Create({ComPtr<IConnectionPoint>(&point_)});
+    });
 }
 
 STDMETHODIMP EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {

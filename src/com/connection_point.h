@@ -32,16 +32,18 @@ public:
     REFIID Events() const { return events_; }
     // Calls every sink with the event's DISPID and arguments (reversed, as
     // dispatch wants them); results and failures are ignored. The caller
-    // keeps the connection point's owner alive for the call.
-    void Fire(DISPID event, VARIANT* reversedArgs, UINT count) const;
+    // keeps the connection point's owner alive for the call. Allocates
+    // nothing, so that an event is raised even when memory runs out.
+    void Fire(DISPID event, VARIANT* reversedArgs, UINT count) const noexcept;
 
 private:
-    bool IsConnected(DWORD cookie) const;
+    // The first sink connected with a cookie after `after` and before `end`.
+    ComPtr<IDispatch> NextSink(DWORD after, DWORD end, DWORD* cookie) const;
 
     IConnectionPointContainer* container_;
     IID events_;
     DWORD nextCookie_ = 1;
-    std::vector<std::pair<DWORD, ComPtr<IDispatch>>> sinks_;
+    std::vector<std::pair<DWORD, ComPtr<IDispatch>>> sinks_;  // in the order of their cookies
 };
 
 // IConnectionPointContainer and IProvideClassInfo2 for an object with one

@@ -1,5 +1,6 @@
 #include "com/dispatch.h"
 
+#include <new>
 #include <vector>
 
 #include "com/call_plan.h"
@@ -29,8 +30,10 @@ bool LacksReferent(const VARIANT* arg) {
 
 void* DataOf(VARIANT* v) { return &v->lVal; }
 
-// Converts `source` into `target` (cleared, then typed as `type`).
+// Converts `source` into `target` (cleared, then typed as `type`). Records
+// take the record path; no other parameter takes one.
 HRESULT Convert(VARIANT* target, const VARIANT* source, const ParamType& type) {
+    if (HoldsRecord(*source)) return DISP_E_TYPEMISMATCH;
     Variant value;
     HRESULT hr = VariantCopyInd(&value, const_cast<VARIANT*>(source));
     if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
@@ -261,18 +264,19 @@ HRESULT MapArguments(const CallPlan& plan, Arguments& args, ArgumentMap& map, UI
     return S_OK;
 }
 
-// The slot of an [out, retval] parameter.
-HRESULT PrepareResult(Slot& slot, const ParamPlan& param) {
-    HRESULT hr = DefaultValue(&slot.value, *param.element, slot.type);
+// The slot of an [out, retval] parameter: the type's zero value, holding
+// nothing, since the member stores its result over it unfreed.
+HRESULT PrepareResult(Slot& slot) {
+    slot.value.Clear();
+    memset(slot.value.Get(), 0, sizeof(VARIANT));
+    if (slot.type.kind == Kind::Record) return OwnRecord(slot);
     if (slot.type.kind == Kind::Variant) {
-        slot.value.Clear();
         slot.pointer = slot.value.Get();
-    } else if (slot.type.kind == Kind::Record) {
-        if (SUCCEEDED(hr)) hr = OwnRecord(slot);
-    } else {
-        slot.pointer = DataOf(slot.value.Get());
+        return S_OK;
     }
-    return hr;
+    slot.value->vt = VarTypeOf(slot.type.kind);
+    slot.pointer = DataOf(slot.value.Get());
+    return S_OK;
 }
 
 // The slot of a parameter the caller passes, from its argument `arg` (null
@@ -326,7 +330,7 @@ HRESULT ExecuteCallPlan(const CallPlan& plan, IUnknown* vtableOwner, Arguments& 
         slot.type = param.type;
         if (slot.type.kind == Kind::Unsupported) return DISP_E_BADVARTYPE;
         const bool isRetval = plan.hasRetval && p == paramCount - 1;
-        hr = isRetval ? PrepareResult(slot, param)
+        hr = isRetval ? PrepareResult(slot)
                       : PrepareInput(slot, param, map.argFor[p], map.argIndex[p], args, argError);
         if (FAILED(hr)) return hr;
         if (slot.type.byRef || isRetval) {
@@ -363,8 +367,10 @@ HRESULT IdsOfNamesByTypeInfo(ITypeInfo* info, LPOLESTR* names, UINT count, DISPI
     return info->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+namespace {
+
+HRESULT Dispatch(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
+                 VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     DISPPARAMS none{};
     Arguments args;
     HRESULT hr = ReadArguments(params ? params : &none, flags, args);  // no DISPPARAMS: a call without arguments
@@ -376,6 +382,21 @@ HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, 
     hr = BuildCallPlan(info, index, plan);
     if (FAILED(hr)) return hr;
     return ExecuteCallPlan(plan, vtableOwner, args, result, exception, argError);
+}
+
+}  // namespace
+
+HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags, DISPPARAMS* params,
+                         VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    // The dispatcher's own work may run out of memory; the member reports
+    // its failures itself.
+    try {
+        return Dispatch(info, vtableOwner, member, flags, params, result, exception, argError);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 }  // namespace zx

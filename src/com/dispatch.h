@@ -16,6 +16,6 @@ namespace zx {
 HRESULT IdsOfNamesByTypeInfo(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids);
 
 HRESULT InvokeByTypeInfo(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD flags,
-                         DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argError);
+                         DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept;
 
 }  // namespace zx

@@ -35,6 +35,9 @@ public:
         Reset();
         return &value_;
     }
+    // For an [in, out] parameter: the callee may free the value and store
+    // another, which this owner then frees.
+    BSTR* InOut() { return &value_; }
     BSTR Detach() { return std::exchange(value_, nullptr); }
     void Reset() { SysFreeString(std::exchange(value_, nullptr)); }
     std::wstring Str() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
@@ -63,6 +66,19 @@ public:
 private:
     VARIANT value_;
 };
+
+// Whether a VARIANT holds a record, itself or through VARIANT references.
+// Records convert to no other type, and the component copies none: Wine's
+// VariantClear frees no record memory, so every copy of one would be lost.
+inline bool HoldsRecord(const VARIANT& value) {
+    const VARIANT* at = &value;
+    for (int depth = 0; depth < 8 && at; ++depth) {
+        if ((at->vt & VT_TYPEMASK) == VT_RECORD) return true;
+        if (at->vt != (VT_VARIANT | VT_BYREF)) return false;
+        at = at->pvarVal;
+    }
+    return false;
+}
 
 // The EXCEPINFO a callee may fill, whatever it returns; its strings are
 // freed with it.

@@ -49,9 +49,18 @@ T* Cached(Cache::ByGuid<T> Cache::*map, REFGUID guid, Make make) {
     return (cache.*map).emplace(guid, made).first->second.Get();
 }
 
-}  // namespace
+// Runs a look-up that may run out of memory: the callers are COM methods
+// and event raisers, which must not throw.
+template <class Lookup>
+auto NothingOnFailure(Lookup&& lookup) noexcept -> decltype(lookup()) {
+    try {
+        return lookup();
+    } catch (...) {
+        return nullptr;
+    }
+}
 
-ITypeInfo* TypeInfoOf(REFGUID guid) {
+ITypeInfo* FindTypeInfo(REFGUID guid) {
     return Cached(&Cache::infos, guid, [&](Cache& cache) {
         ITypeLib* library = LoadedLibrary(cache);
         ComPtr<ITypeInfo> info;
@@ -60,8 +69,8 @@ ITypeInfo* TypeInfoOf(REFGUID guid) {
     });
 }
 
-ITypeInfo* VtableTypeInfoOf(REFGUID guid) {
-    ITypeInfo* info = TypeInfoOf(guid);
+ITypeInfo* FindVtableTypeInfo(REFGUID guid) {
+    ITypeInfo* info = FindTypeInfo(guid);
     if (!info) return nullptr;
     return Cached(&Cache::vtables, guid, [&](Cache&) {
         ComPtr<ITypeInfo> vtable = info;
@@ -74,14 +83,28 @@ ITypeInfo* VtableTypeInfoOf(REFGUID guid) {
     });
 }
 
-IRecordInfo* RecordInfoOf(REFGUID guid) {
-    ITypeInfo* info = TypeInfoOf(guid);
+IRecordInfo* FindRecordInfo(REFGUID guid) {
+    ITypeInfo* info = FindTypeInfo(guid);
     if (!info) return nullptr;
     return Cached(&Cache::records, guid, [&](Cache&) {
         ComPtr<IRecordInfo> record;
         GetRecordInfoFromTypeInfo(info, &record);
         return record;
     });
+}
+
+}  // namespace
+
+ITypeInfo* TypeInfoOf(REFGUID guid) noexcept {
+    return NothingOnFailure([&] { return FindTypeInfo(guid); });
+}
+
+ITypeInfo* VtableTypeInfoOf(REFGUID guid) noexcept {
+    return NothingOnFailure([&] { return FindVtableTypeInfo(guid); });
+}
+
+IRecordInfo* RecordInfoOf(REFGUID guid) noexcept {
+    return NothingOnFailure([&] { return FindRecordInfo(guid); });
 }
 
 }  // namespace zx

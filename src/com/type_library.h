@@ -7,12 +7,13 @@
 namespace zx {
 
 // Each returns a borrowed pointer that lives as long as the process;
-// nullptr if the library cannot be loaded or does not describe `guid`.
-ITypeInfo* TypeInfoOf(REFGUID guid);
+// nullptr if the library cannot be loaded (memory running out included) or
+// does not describe `guid`. None throws.
+ITypeInfo* TypeInfoOf(REFGUID guid) noexcept;
 // For a dual interface, the description of its function table (the one
 // TypeInfoOf returns describes the dispatch view, without HRESULTs).
-ITypeInfo* VtableTypeInfoOf(REFGUID guid);
+ITypeInfo* VtableTypeInfoOf(REFGUID guid) noexcept;
 // The description of a record type of the library, for VT_RECORD values.
-IRecordInfo* RecordInfoOf(REFGUID guid);
+IRecordInfo* RecordInfoOf(REFGUID guid) noexcept;
 
 }  // namespace zx

@@ -18,8 +18,10 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         zx::ConnectLayers();
         break;
     case DLL_THREAD_DETACH:
-        // Only a thread that used the library can have monitor windows.
-        if (zx::ExistingApartment()) zx::CloseThreadMonitorWindows();
+        // The system would destroy the thread's windows without telling
+        // them. A thread may have monitor windows whatever became of its
+        // apartment (one opened after its last CoUninitialize).
+        zx::CloseThreadMonitorWindows();
         zx::DiscardApartment();
         break;
     case DLL_PROCESS_DETACH:

@@ -49,7 +49,8 @@ ComPtr<IPictureDisp> ResourcePicture(LONG id, LONG kind) {
 
 void ResourceData(LONG id, const VARIANT& type, VARIANT* out) {
     Variant kind;
-    if (FAILED(VariantCopyInd(kind.Get(), const_cast<VARIANT*>(&type)))) Raise(ErrorNumber::TypeMismatch);
+    if (HoldsRecord(type) || FAILED(VariantCopyInd(kind.Get(), const_cast<VARIANT*>(&type))))
+        Raise(ErrorNumber::TypeMismatch);
     LPCWSTR typeName = nullptr;
     if (kind->vt == VT_BSTR) {
         typeName = kind->bstrVal ? kind->bstrVal : L"";

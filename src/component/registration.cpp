@@ -133,9 +133,10 @@ HRESULT UnregisterComponent(const RegistrationTarget& target) {
         if (FAILED(hr)) result = SELFREG_E_CLASS;
     }
     const std::wstring module = ThisModulePath();
-    if (FAILED(UnregisterLibrary(target, module, 1)) || FAILED(UnregisterLibrary(target, module, 2))) {
-        result = SELFREG_E_TYPELIB;
-    }
+    // Each library is unregistered even if the other one fails.
+    const HRESULT component = UnregisterLibrary(target, module, 1);
+    const HRESULT runtime = UnregisterLibrary(target, module, 2);
+    if (FAILED(component) || FAILED(runtime)) result = SELFREG_E_TYPELIB;
     return result;
 }
 

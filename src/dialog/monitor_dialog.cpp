@@ -101,6 +101,7 @@ public:
         }
         return atom_.load();
     }
+    bool Registered() const { return atom_.load() != 0; }
     bool Owns(HWND window) const {
         const ATOM atom = atom_.load();
         return atom && static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM)) == atom;
@@ -397,6 +398,7 @@ static BOOL CALLBACK CollectMonitorWindow(HWND window, LPARAM found) {
 }
 
 void CloseThreadMonitorWindows() {
+    if (!g_class.Registered()) return;  // no monitor window was ever made
     std::vector<HWND> windows;
     EnumThreadWindows(GetCurrentThreadId(), &CollectMonitorWindow, reinterpret_cast<LPARAM>(&windows));
     for (HWND window : windows) DestroyWindow(window);

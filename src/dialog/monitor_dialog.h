@@ -13,8 +13,9 @@ extern const wchar_t kMonitorCaption[];  // "Orvanta Timer Service Manager"
 void ShowMonitorDialog();
 
 // Closes the calling thread's monitor windows, releasing their dialogs. For
-// a thread that is ending: the system would destroy its windows without
-// sending them anything, and the dialogs would never end.
+// a thread whose apartment ends (the windows show its registry) and for a
+// thread that is ending (the system would destroy its windows without
+// sending them anything, and the dialogs would never end).
 void CloseThreadMonitorWindows();
 
 }  // namespace zx

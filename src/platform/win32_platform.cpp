@@ -32,6 +32,11 @@ public:
         ::MessageBoxW(GetActiveWindow(), text.c_str(), kMessageBoxCaption, MB_OK);
     }
     void DispatchPendingMessages() override {
+        // The messages pending as the call begins. One made later (a timer
+        // that fell due meanwhile, a message a handler posted) ends the
+        // call once dispatched: timers due faster than their ticks run, or
+        // a handler that posts again, would otherwise never let it return.
+        const DWORD start = GetTickCount();
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -41,6 +46,7 @@ public:
             }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            if (static_cast<LONG>(msg.time - start) > 0) break;
         }
     }
 };

@@ -45,7 +45,7 @@ STDMETHODIMP TimerCollection::get_Item(VARIANT* Index, _clsVxTimeTimerItemA** re
     *ret = nullptr;
     return Barrier(__uuidof(_clsVxTimeTimerItemsA), [&] {
         Variant index;
-        if (FAILED(VariantCopyInd(index.Get(), Index))) Raise(ErrorNumber::TypeMismatch);
+        if (HoldsRecord(*Index) || FAILED(VariantCopyInd(index.Get(), Index))) Raise(ErrorNumber::TypeMismatch);
         // Records carry no keys, so a text index never finds one.
         if (index->vt == VT_BSTR) Raise(ErrorNumber::InvalidArgument);
         Variant position;

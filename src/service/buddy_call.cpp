@@ -8,9 +8,37 @@
 namespace zx {
 namespace {
 
-// Typed references, as compiled clients expect them.
+// How a compiled buddy takes its arguments.
+enum class ArgumentForm { Typed, Variants, Undescribed };
+
+// What the buddy's own description of the method says: VARIANTs when any
+// parameter is one (by value or by reference), else typed references.
+ArgumentForm DescribedForm(IDispatch* buddy, DISPID id) {
+    UINT count = 0;
+    ComPtr<ITypeInfo> info;
+    if (FAILED(buddy->GetTypeInfoCount(&count)) || count == 0 ||
+        FAILED(buddy->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info)
+        return ArgumentForm::Undescribed;
+    TypeAttr attr(info.Get());
+    for (UINT i = 0; attr && i < attr->cFuncs; ++i) {
+        FuncDesc func(info.Get(), i);
+        if (!func.Get() || func->memid != id || func->invkind != INVOKE_FUNC) continue;
+        for (SHORT p = 0; p < func->cParams; ++p) {
+            const TYPEDESC* type = &func->lprgelemdescParam[p].tdesc;
+            while (type->vt == VT_PTR && type->lptdesc) type = type->lptdesc;
+            if ((type->vt & VT_TYPEMASK) == VT_VARIANT) return ArgumentForm::Variants;
+        }
+        return ArgumentForm::Typed;
+    }
+    return ArgumentForm::Undescribed;
+}
+
+// Typed references, as compiled clients expect them. `argError` receives the
+// index of an argument the buddy refused, if it names one.
 HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* elapseTime,
-                  AdditionalArguStru* record, VARIANT_BOOL* cancel) {
+                  AdditionalArguStru* record, VARIANT_BOOL* cancel, UINT* argError) {
+    IRecordInfo* recordInfo = AdditionalArguRecordInfo();
+    if (!recordInfo) return E_OUTOFMEMORY;  // nothing can describe the record
     VARIANT args[5];
     UINT count = cancel ? 5 : 4;
     VARIANT* next = args;
@@ -21,7 +49,7 @@ HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* 
     }
     next->vt = VT_RECORD | VT_BYREF;
     next->pvRecord = record;
-    next->pRecInfo = AdditionalArguRecordInfo();
+    next->pRecInfo = recordInfo;
     ++next;
     next->vt = VT_I4 | VT_BYREF;
     next->plVal = elapseTime;
@@ -35,7 +63,7 @@ HRESULT CallTyped(IDispatch* buddy, DISPID id, LONG* hWnd, LONG* timerId, LONG* 
     Variant result;
     ExcepInfo exception;
     return buddy->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), exception.Get(),
-                         nullptr);
+                         argError);
 }
 
 bool SameText(BSTR a, BSTR b) {
@@ -119,10 +147,20 @@ void CallBuddy(IDispatch* buddy, const wchar_t* method, LONG* hWnd, LONG* timerI
             CallWithVariants(buddy, member.script.Get(), id, hWnd, timerId, &elapseTime, record, cancel);
             return;
         }
-        HRESULT hr = CallTyped(buddy, id, hWnd, timerId, &elapseTime, record, cancel);
-        // An object that takes only VARIANT references refuses typed ones
-        // before its method runs.
-        if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_BADVARTYPE || hr == E_NOTIMPL)
+        const ArgumentForm form = DescribedForm(buddy, id);
+        if (form == ArgumentForm::Variants) {
+            CallWithVariants(buddy, nullptr, id, hWnd, timerId, &elapseTime, record, cancel);
+            return;
+        }
+        // Without a description, an object that takes only VARIANT references
+        // shows itself by refusing a typed one before its method runs, naming
+        // the argument. Any other failure may be the method's own, after it
+        // ran: calling again would run it twice.
+        constexpr UINT kNoArgument = ~0u;
+        UINT refused = kNoArgument;
+        HRESULT hr = CallTyped(buddy, id, hWnd, timerId, &elapseTime, record, cancel, &refused);
+        const UINT count = cancel ? 5 : 4;
+        if (form == ArgumentForm::Undescribed && hr == DISP_E_TYPEMISMATCH && refused < count)
             CallWithVariants(buddy, nullptr, id, hWnd, timerId, &elapseTime, record, cancel);
     } catch (...) {
     }

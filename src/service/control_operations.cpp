@@ -72,9 +72,8 @@ void ResetTimerOf(LONG* hWnd, LONG* timerId) {
 
     ThrowIfFailed(timers->Remove(&timer));
     Bstr owner(L"");
-    BSTR ownerText = owner.Get();
     Variant added;
-    ThrowIfFailed(timers->Add(timerId, &additional.Get(), &elapseTime, &units, &repeat, &ownerText, added.Get()));
+    ThrowIfFailed(timers->Add(timerId, &additional.Get(), &elapseTime, &units, &repeat, owner.InOut(), added.Get()));
     // The replaced record is no longer registered; only its holders see this.
     ThrowIfFailed(record->put_Status(timeTimerStatusStarted));
 }

@@ -98,10 +98,10 @@ void TimerService::RaiseTimerStart(LONG* hWnd, LONG* timerId, LONG elapseTime, A
     ComPtr<IDispatch> buddy = buddy_;
     if (buddy) {
         CallBuddy(buddy.Get(), L"czTimeTimerMain_OnTimerStart", hWnd, timerId, elapseTime, record, cancel);
-    } else {
+    } else if (IRecordInfo* recordInfo = AdditionalArguRecordInfo()) {
         VARIANT args[5];  // in reverse order
         args[0].vt = VT_BOOL | VT_BYREF, args[0].pboolVal = cancel;
-        args[1].vt = VT_RECORD | VT_BYREF, args[1].pvRecord = record, args[1].pRecInfo = AdditionalArguRecordInfo();
+        args[1].vt = VT_RECORD | VT_BYREF, args[1].pvRecord = record, args[1].pRecInfo = recordInfo;
         args[2].vt = VT_I4, args[2].lVal = elapseTime;
         args[3].vt = VT_I4 | VT_BYREF, args[3].plVal = timerId;
         args[4].vt = VT_I4 | VT_BYREF, args[4].plVal = hWnd;
@@ -115,9 +115,9 @@ void TimerService::RaiseTimerElapse(LONG* hWnd, LONG* timerId, LONG elapseTime, 
     ComPtr<IDispatch> buddy = buddy_;
     if (buddy) {
         CallBuddy(buddy.Get(), L"czTimeTimerMain_OnTimerElapse", hWnd, timerId, elapseTime, record, nullptr);
-    } else {
+    } else if (IRecordInfo* recordInfo = AdditionalArguRecordInfo()) {
         VARIANT args[4];
-        args[0].vt = VT_RECORD | VT_BYREF, args[0].pvRecord = record, args[0].pRecInfo = AdditionalArguRecordInfo();
+        args[0].vt = VT_RECORD | VT_BYREF, args[0].pvRecord = record, args[0].pRecInfo = recordInfo;
         args[1].vt = VT_I4, args[1].lVal = elapseTime;
         args[2].vt = VT_I4 | VT_BYREF, args[2].plVal = timerId;
         args[3].vt = VT_I4 | VT_BYREF, args[3].plVal = hWnd;

@@ -111,6 +111,56 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
+HRESULT LoadedDllCanUnloadNow() {
+    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
+    if (!dll) return E_FAIL;
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    return canUnload ? canUnload() : E_FAIL;
+}
+
+namespace {
+BOOL CALLBACK FindMonitorWindow(HWND window, LPARAM found) {
+    wchar_t caption[64] = {};
+    if (!GetWindowTextW(window, caption, 64) || wcscmp(caption, L"Orvanta Timer Service Manager") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND OpenMonitorWindow(_clsVxTimeTimerMainA* service, HRESULT* shown) {
+    VARIANT result;
+    VariantInit(&result);
+    *shown = service->ShowTimerDialog(nullptr, &result);
+    VariantClear(&result);
+    // This thread's: other test processes may have monitor windows open.
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindMonitorWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+long long MessageBoxRefusal::refused = 0;
+
+namespace {
+LRESULT CALLBACK RefuseMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        wchar_t name[16] = {};
+        if (GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16) && wcscmp(name, L"#32770") == 0) {
+            ++MessageBoxRefusal::refused;
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+MessageBoxRefusal::MessageBoxRefusal()
+    : hook_(SetWindowsHookExW(WH_CBT, RefuseMessageBoxes, nullptr, GetCurrentThreadId())) {}
+
+MessageBoxRefusal::~MessageBoxRefusal() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {

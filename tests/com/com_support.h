@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "zentrix.h"
+#include "counted_dispatch.h"
 
 namespace zxcom {
 
@@ -40,6 +41,31 @@ bool ReadClassesRootValue(const std::wstring& key, const wchar_t* name, std::wst
 bool ClassesRootKeyExists(const std::wstring& key);
 
 std::wstring GuidText(REFGUID guid);
+
+// DllCanUnloadNow of the zentrix.dll this process has loaded (E_FAIL when
+// it is not loaded).
+HRESULT LoadedDllCanUnloadNow();
+
+// Opens the monitor window through `service`; the calling thread's monitor
+// window, or null.
+HWND OpenMonitorWindow(_clsVxTimeTimerMainA* service, HRESULT* shown);
+
+// Message boxes of the calling thread are refused as they are created (the
+// call that shows one goes on at once, as if OK had been pressed) while it
+// exists; `refused` counts them.
+class MessageBoxRefusal {
+public:
+    MessageBoxRefusal();
+    ~MessageBoxRefusal();
+    MessageBoxRefusal(const MessageBoxRefusal&) = delete;
+    MessageBoxRefusal& operator=(const MessageBoxRefusal&) = delete;
+    static long long refused;
+
+private:
+    HHOOK hook_;
+};
+
+using zxclient::CountedDispatch;
 
 // Runs the thread's message loop for up to `timeoutMs`, returning early (true)
 // once `done` answers true; false on timeout.

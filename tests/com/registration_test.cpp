@@ -8,6 +8,8 @@
 
 #include "com_support.h"
 
+#include <imm.h>
+
 namespace zxcom {
 namespace {
 
@@ -168,16 +170,6 @@ TEST(ComRegistration, KeysOfTheCreatableClasses) {
     }
 }
 
-// DllCanUnloadNow of the zentrix.dll this process has loaded (E_FAIL when
-// it is not loaded).
-HRESULT LoadedDllCanUnloadNow() {
-    HMODULE dll = GetModuleHandleW(L"zentrix.dll");
-    if (!dll) return E_FAIL;
-    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    return canUnload ? canUnload() : E_FAIL;
-}
-
 // DllCanUnloadNow in a process that has not used the library: the test
 // program runs itself with --unload-probe (main.cpp) and reports its output.
 TEST(ComUnload, AnswersOkUntilAnObjectLivesInAFreshProcess) {
@@ -228,13 +220,7 @@ TEST(ComUnload, MonitorWindowsOfAnEndingThreadAreClosed) {
         if (FAILED(CoInitialize(nullptr))) return;
         {
             ComPtr<_clsVxTimeTimerMainA> service;
-            if (SUCCEEDED(CreateService(&service))) {
-                VARIANT result;
-                VariantInit(&result);
-                shown = service->ShowTimerDialog(nullptr, &result);
-                VariantClear(&result);
-                monitor = FindWindowW(nullptr, L"Orvanta Timer Service Manager");
-            }
+            if (SUCCEEDED(CreateService(&service))) monitor = OpenMonitorWindow(service.Get(), &shown);
         }
         CoUninitialize();
     });
@@ -244,6 +230,38 @@ TEST(ComUnload, MonitorWindowsOfAnEndingThreadAreClosed) {
     EXPECT_FALSE(IsWindow(monitor));
     ASSERT_NE(nullptr, GetModuleHandleW(L"zentrix.dll"));
     EXPECT_EQ(S_OK, LoadedDllCanUnloadNow()) << "the monitor window's dialog object is still alive";
+}
+
+// A monitor window shows its apartment's registry: it closes as the
+// apartment ends (the thread's last CoUninitialize), and nothing of the
+// library stays alive on a thread that lives on without COM. (The input
+// method keeps COM initialized on a thread once one of its windows has been
+// shown, so that the apartment would end only with the thread's windows;
+// a host without it, as here, ends the apartment with its own last
+// CoUninitialize.)
+TEST(ComUnload, MonitorWindowsCloseWithTheirApartment) {
+    HRESULT shown = E_FAIL;
+    HWND monitor = nullptr;
+    BOOL openAfterUninitialize = TRUE;
+    HRESULT unloadAfterUninitialize = E_FAIL;
+    std::thread client([&] {
+        ImmDisableIME(GetCurrentThreadId());
+        if (FAILED(CoInitialize(nullptr))) return;
+        {
+            ComPtr<_clsVxTimeTimerMainA> service;
+            if (SUCCEEDED(CreateService(&service))) monitor = OpenMonitorWindow(service.Get(), &shown);
+        }
+        CoUninitialize();
+        openAfterUninitialize = IsWindow(monitor);
+        unloadAfterUninitialize = LoadedDllCanUnloadNow();
+        Pump(1200);  // a refresh would have come by now
+        openAfterUninitialize = openAfterUninitialize || IsWindow(monitor);
+    });
+    client.join();
+    ASSERT_EQ(S_OK, shown);
+    ASSERT_NE(nullptr, monitor);
+    EXPECT_FALSE(openAfterUninitialize);
+    EXPECT_EQ(S_OK, unloadAfterUninitialize) << "a library object outlived its apartment";
 }
 
 }  // namespace

@@ -43,12 +43,21 @@ const TestPlatform::WindowTimer* TestPlatform::TimerOf(HWND window) const {
     return nullptr;
 }
 
+namespace {
+BOOL CALLBACK CollectMonitorWindow(HWND window, LPARAM found) {
+    wchar_t caption[64] = {};
+    if (GetWindowTextW(window, caption, 64) && wcscmp(caption, kMonitorCaption) == 0)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+// The calling thread's windows only, from a list taken at once: a chain of
+// FindWindowEx calls over the whole desktop stops early when a window of
+// another test process ends while it is walked.
 std::vector<HWND> MonitorWindows() {
     std::vector<HWND> found;
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, nullptr, kMonitorCaption)) != nullptr) {
-        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) found.push_back(window);
-    }
+    EnumThreadWindows(GetCurrentThreadId(), CollectMonitorWindow, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -2,6 +2,7 @@
 // reset, including handlers and message boxes that re-enter the component.
 #include <ocidl.h>
 
+#include "heap_bytes.h"
 #include "service/scheduler.h"
 #include "test_support.h"
 
@@ -254,6 +255,77 @@ TEST_F(ControlTest, ResetRegistersTheTimerAnewAtTheEnd) {
     EXPECT_EQ(5000u, (platform.timers[{kWindow, 7}].milliseconds));
     EXPECT_EQ(&RepeatingTimerProc, (platform.timers[{kWindow, 7}].procedure));
     EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+// A client's own timer collection, handed to a group through TimerItems: it
+// passes every call on to the library's collection, and its Add then
+// replaces the Owner string it was handed by reference, as an [in, out]
+// parameter allows.
+class OwnerRewritingTimers final : public _clsVxTimeTimerItemsA {
+public:
+    explicit OwnerRewritingTimers(_clsVxTimeTimerItemsA* inner) : inner_(inner) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(_clsVxTimeTimerItemsA)) ? this
+                                                                                                         : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return inner_->GetTypeInfoCount(count); }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+        return inner_->GetTypeInfo(index, lcid, info);
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+        return inner_->GetIDsOfNames(riid, names, count, lcid, ids);
+    }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Remove(LONG* index) override { return inner_->Remove(index); }
+    STDMETHODIMP Clear() override { return inner_->Clear(); }
+    STDMETHODIMP get_Count(LONG* count) override { return inner_->get_Count(count); }
+    STDMETHODIMP get_Item(VARIANT* index, _clsVxTimeTimerItemA** item) override { return inner_->get_Item(index, item); }
+    STDMETHODIMP CheckExistance(LONG* hWnd, LONG* timerId, VARIANT_BOOL* found) override {
+        return inner_->CheckExistance(hWnd, timerId, found);
+    }
+    STDMETHODIMP Add(LONG* timerId, AdditionalArguStru* record, LONG* elapse, TimerTimeUnitsTimeConstants* units,
+                     VARIANT_BOOL* repeat, BSTR* owner, VARIANT* result) override {
+        HRESULT hr = inner_->Add(timerId, record, elapse, units, repeat, owner, result);
+        if (owner) {
+            SysFreeString(*owner);
+            *owner = SysAllocString(std::wstring(4000, L'o').c_str());
+        }
+        ++adds;
+        return hr;
+    }
+
+    ULONG references = 1;
+    int adds = 0;
+
+private:
+    _clsVxTimeTimerItemsA* inner_;
+};
+
+// The Owner that ResetTimer hands to Add is the library's own string: a
+// collection that replaces it leaves nothing behind and frees nothing twice.
+TEST_F(ControlTest, ResetThroughACollectionThatReplacesOwner) {
+    OwnerRewritingTimers client(timers.Get());
+    ComPtr<_clsVxTimeTimerGroupA> group;
+    LONG first = 1;
+    ASSERT_EQ(S_OK, Groups()->get_Item(&first, &group));
+    ASSERT_EQ(S_OK, group->putref_TimerItems(&client));
+    ASSERT_EQ(S_OK, AddTimer(timers.Get(), 7, 50));
+    sink.during = [&] { sink.calls.clear(); };  // the record of calls would grow
+    zxheap::DisableStringCache();
+    auto reset = [&] { EXPECT_EQ(0, Reset(kWindow, 7)); };
+    reset();
+    EXPECT_EQ(0, zxheap::HeapChangeOver(100, reset));
+    EXPECT_GE(client.adds, 101);
+    EXPECT_EQ(1, Count());
+    ASSERT_EQ(S_OK, group->putref_TimerItems(timers.Get()));
+    EXPECT_EQ(1u, client.references);
 }
 
 TEST_F(ControlTest, CancelledResetLeavesTheTimerStopped) {

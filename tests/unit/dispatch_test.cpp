@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include "com/dispatch.h"
+#include "heap_bytes.h"
 
 namespace zx::test {
 namespace {
@@ -121,6 +122,63 @@ TEST_F(DispatchTest, MemberFailureIsAnExceptionWithTheErrorNumber) {
     ComPtr<ISupportErrorInfo> supports;
     ASSERT_EQ(S_OK, groups.As(&supports));
     EXPECT_EQ(S_OK, supports->InterfaceSupportsErrorInfo(__uuidof(_clsVxTimeTimerGroupsA)));
+}
+
+// A string read late-bound hands the caller the member's string and keeps
+// nothing: the result slot holds no string of its own for the member to
+// overwrite. Read with and without a result variant.
+TEST_F(DispatchTest, StringResultsLeaveNothingOnTheHeap) {
+    AdditionalArguStru record{};
+    CallResult added;
+    Call(timers.Get(), L"Add", DISPATCH_METHOD, {Long(1), RecordRef(&record), Long(10)}, added);
+    ASSERT_EQ(S_OK, added.hr);
+    ComPtr<IDispatch> timer = GetObject(timers.Get(), L"Item", {Long(1)});
+    zxheap::DisableStringCache();
+    const DISPID owner = IdOf(timer.Get(), L"Owner");
+    const DISPID units = IdOf(timer.Get(), L"TimeUnits");
+    auto readAll = [&] {
+        DISPPARAMS none{};
+        for (DISPID id : {owner, units}) {
+            Variant value;
+            EXPECT_EQ(S_OK, timer->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.Get(), nullptr,
+                                          nullptr));
+            EXPECT_EQ(VT_BSTR, value->vt);
+            EXPECT_EQ(S_OK, timer->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr));
+        }
+    };
+    readAll();  // first-use caches
+    EXPECT_EQ(0, zxheap::HeapChangeOver(1000, readAll));
+    EXPECT_EQ(L"MSec", GetString(timer.Get(), L"TimeUnits"));
+}
+
+// A record converts to nothing else: where a number, a string, an object
+// or an index is expected it is a type mismatch, and no copy of it is made
+// (Wine's VariantClear would lose a copy's memory).
+TEST_F(DispatchTest, RecordsWhereOtherTypesAreExpected) {
+    AdditionalArguStru record{1, 2, 3, nullptr};
+    CallResult added;
+    Call(timers.Get(), L"Add", DISPATCH_METHOD, {Long(1), RecordRef(&record), Long(10)}, added);
+    ASSERT_EQ(S_OK, added.hr);
+    ComPtr<IDispatch> timer = GetObject(timers.Get(), L"Item", {Long(1)});
+    VARIANT byValue = RecordRef(&record);
+    byValue.vt = VT_RECORD;
+    VARIANT inner = RecordRef(&record);
+    const VARIANT forms[] = {RecordRef(&record), byValue, VariantRef(&inner)};
+    zxheap::DisableStringCache();
+    auto refuse = [&] {
+        for (const VARIANT& form : forms) {
+            CallResult put;
+            Call(timer.Get(), L"Owner", DISPATCH_PROPERTYPUT, {form}, put);
+            EXPECT_EQ(DISP_E_TYPEMISMATCH, put.hr);
+            CallResult item;
+            Call(timers.Get(), L"Item", DISPATCH_PROPERTYGET, {form}, item);
+            EXPECT_TRUE(item.hr == DISP_E_TYPEMISMATCH ||
+                        (item.hr == DISP_E_EXCEPTION && item.exception.scode == static_cast<SCODE>(0x800A000D)))
+                << std::hex << item.hr;
+        }
+    };
+    refuse();
+    EXPECT_EQ(0, zxheap::HeapChangeOver(100, refuse));
 }
 
 TEST_F(DispatchTest, PropertyAccessorsAreToldApart) {

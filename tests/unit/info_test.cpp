@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "component/info_object.h"
+#include "platform/this_module.h"
 #include "service/event_relay.h"
 #include "test_support.h"
 
@@ -184,11 +185,22 @@ TEST_F(InfoTest, AboutFailsOnlyWhenTheReportFails) {
     EXPECT_EQ(static_cast<SCODE>(0x800A01AD), late.exception.scode);
 }
 
+BOOL CALLBACK AnyResourceName(HMODULE, LPCWSTR, LPWSTR, LONG_PTR) { return TRUE; }
+
 TEST_F(InfoTest, ResourcesOfTheModule) {
     ComPtr<InfoObject> info = InfoObject::Create();
     LONG id = 1;
     Bstr text;
     EXPECT_EQ(static_cast<HRESULT>(0x800A0146), info->get_GetProResStrings(&id, text.Put()));  // 326
+    // The module has no string table, so an identifier that the string
+    // loader cuts down to 16 bits (65537 to 1, -1 to 65535) names nothing
+    // either: should strings be added, these must keep failing.
+    EXPECT_FALSE(EnumResourceNamesW(ThisModule(), RT_STRING, AnyResourceName, 0)) << "no string table";
+    for (LONG beyond : {65537L, 65536L + 16, -1L, -65535L}) {
+        LONG request = beyond;
+        EXPECT_EQ(static_cast<HRESULT>(0x800A0146), info->get_GetProResStrings(&request, text.Put())) << beyond;
+        EXPECT_EQ(nullptr, text.Get());
+    }
     ResourceKindConstants kind = resKindIcon;
     ComPtr<IPictureDisp> picture;
     EXPECT_EQ(static_cast<HRESULT>(0x800A0146), info->get_GetProResPicture(&id, &kind, &picture));

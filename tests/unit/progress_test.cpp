@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 
+#include "heap_bytes.h"
 #include "test_support.h"
 
 namespace zx::test {
@@ -66,6 +67,11 @@ public:
             params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return DISP_E_MEMBERNOTFOUND;
         if (id == 3 && refuseValue) return ClientFailure(exception);
+        if (id == 3 && refuseValueWith) {
+            // A plain failure code with exception information filled anyway.
+            ClientFailure(exception);
+            return refuseValueWith;
+        }
         Variant number;
         VariantChangeType(number.Get(), &params->rgvarg[0], 0, VT_R8);
         writes.push_back({kNames[id - 1], params->rgvarg[0].vt, number->dblVal});
@@ -83,6 +89,7 @@ public:
     std::vector<Write> writes;
     ULONG references = 1;
     bool refuseValue = false;
+    HRESULT refuseValueWith = S_OK;
     std::function<void()> duringWrite;
 
 private:
@@ -551,6 +558,23 @@ TEST_F(ProgressTest, TickErrorsGoBackToTheControl) {
     ASSERT_EQ(S_OK, timer->put_Status(timeTimerStatusStopped));
     EXPECT_EQ(S_OK, control.Tick());
     EXPECT_TRUE(platform.messageBoxes.empty());
+}
+
+// Whatever a bar's failure code, the exception information it filled is
+// freed by the library.
+TEST_F(ProgressTest, ExceptionInformationOfAnyFailureIsFreed) {
+    ComPtr<_clsVxTimeTimerItemA> timer = NewTimer(1, 10, timeTimerTimeUnitsSeconds);
+    ASSERT_EQ(S_OK, Show(timer.Get(), &bar, &control));
+    zxheap::DisableStringCache();
+    for (HRESULT failure : {E_FAIL, DISP_E_TYPEMISMATCH, DISP_E_MEMBERNOTFOUND}) {
+        bar.refuseValueWith = failure;
+        auto tick = [&] {
+            ExcepInfo exception;
+            EXPECT_EQ(DISP_E_EXCEPTION, control.Tick(exception.Get()));
+        };
+        tick();
+        EXPECT_EQ(0, zxheap::HeapChangeOver(200, tick)) << "failure 0x" << std::hex << failure;
+    }
 }
 
 TEST_F(ProgressTest, LateBoundCallsBindThroughReferences) {

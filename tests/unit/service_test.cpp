@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "apartment/additional_argu.h"
+#include "com/record_object.h"
+#include "failing_allocator.h"
 #include "service/scheduler.h"
 #include "test_support.h"
 
@@ -132,6 +134,166 @@ TEST_F(ServiceTest, BuddyReceivesTheNotificationsInsteadOfSinks) {
     ASSERT_EQ(S_OK, AddTimer(timers.Get(), 4, 20));
     EXPECT_EQ(1u, sink.calls.size());
     EXPECT_EQ(2u, buddy.calls.size());
+}
+
+// A sink that allocates nothing: it counts the events it hears.
+class TallySink final : public CountedDispatch {
+public:
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id == 1 || id == 2) ++heard[id - 1];
+        return S_OK;
+    }
+    int heard[2] = {0, 0};
+};
+
+// Raising an event needs no memory of its own: when allocations fail,
+// nothing ends the host process, and once the record's description is
+// loaded the sinks still hear every event. (Before it is loaded, an event
+// that cannot describe its record is not raised.)
+TEST_F(ServiceTest, EventsReachSinksWhenMemoryRunsOut) {
+    ComPtr<TimerService> service = NewService();
+    TallySink first, second;
+    const DWORD cookies[] = {Connect(service.Get(), first), Connect(service.Get(), second)};
+    LONG hWnd = 100, timerId = 1;
+    OwnedRecord record;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    auto raiseBoth = [&] {
+        FailingAllocations failing;
+        service->RaiseTimerStart(&hWnd, &timerId, 10, &record.Get(), &cancel);
+        service->RaiseTimerElapse(&hWnd, &timerId, 10, &record.Get());
+    };
+    raiseBoth();  // the description may not be loaded yet
+    const int before = first.heard[0];
+    ASSERT_NE(nullptr, AdditionalArguRecordInfo());
+    raiseBoth();
+    EXPECT_EQ(before + 1, first.heard[0]);
+    EXPECT_EQ(before + 1, first.heard[1]);
+    EXPECT_EQ(before + 1, second.heard[0]);
+    EXPECT_EQ(before + 1, second.heard[1]);
+    // The sinks end with this test, before the apartment's state.
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, service.As(&container));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID___clsVxTimeTimerMainA, &point));
+    for (DWORD cookie : cookies) EXPECT_EQ(S_OK, point->Unadvise(cookie));
+    EXPECT_EQ(1u, first.references);
+}
+
+// Late-bound calls that run out of memory in the dispatcher fail with
+// E_OUTOFMEMORY; nothing escapes through the COM boundary.
+TEST_F(ServiceTest, DispatchWithoutMemoryFailsCleanly) {
+    ComPtr<TimerService> service = NewService();
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(S_OK, service.As(&dispatch));
+    DISPID groups = IdOf(dispatch.Get(), L"TimerGroups");
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(S_OK, dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr));
+    VariantClear(&result);
+    HRESULT hr = S_OK;
+    {
+        FailingAllocations failing;
+        hr = dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    }
+    EXPECT_EQ(E_OUTOFMEMORY, hr);
+    EXPECT_EQ(VT_EMPTY, result.vt);
+}
+
+// A compiled buddy (no IDispatchEx) that counts the calls its methods run.
+// It may refuse typed references before running, naming the argument or not,
+// and may describe its methods as taking VARIANTs.
+class CountingBuddy final : public CountedDispatch {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = described ? 1 : 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        *info = nullptr;
+        if (!described || index != 0) return DISP_E_BADINDEX;
+        // Both methods with five VARIANT parameters, as a Basic class with
+        // Variant arguments describes them.
+        static PARAMDATA params[5] = {{const_cast<OLECHAR*>(L"a"), VT_VARIANT}, {const_cast<OLECHAR*>(L"b"), VT_VARIANT},
+                                      {const_cast<OLECHAR*>(L"c"), VT_VARIANT}, {const_cast<OLECHAR*>(L"d"), VT_VARIANT},
+                                      {const_cast<OLECHAR*>(L"e"), VT_VARIANT}};
+        static METHODDATA methods[2] = {
+            {const_cast<OLECHAR*>(L"czTimeTimerMain_OnTimerStart"), params, 1, 7, CC_STDCALL, 5, DISPATCH_METHOD, VT_EMPTY},
+            {const_cast<OLECHAR*>(L"czTimeTimerMain_OnTimerElapse"), params, 2, 8, CC_STDCALL, 4, DISPATCH_METHOD, VT_EMPTY}};
+        INTERFACEDATA data{methods, 2};
+        // CreateDispTypeInfo makes a class; the buddy describes its interface.
+        ComPtr<ITypeInfo> coclass;
+        HREFTYPE interfaceRef = 0;
+        HRESULT hr = CreateDispTypeInfo(&data, LOCALE_USER_DEFAULT, &coclass);
+        if (SUCCEEDED(hr)) hr = coclass->GetRefTypeOfImplType(0, &interfaceRef);
+        if (SUCCEEDED(hr)) hr = coclass->GetRefTypeInfo(interfaceRef, info);
+        return hr;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+        if (_wcsicmp(names[0], L"czTimeTimerMain_OnTimerStart") == 0) *ids = 1;
+        else if (_wcsicmp(names[0], L"czTimeTimerMain_OnTimerElapse") == 0) *ids = 2;
+        else return DISP_E_UNKNOWNNAME;
+        return S_OK;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                        UINT* argError) override {
+        const bool variants = params->rgvarg[0].vt == (VT_VARIANT | VT_BYREF);
+        if (!variants && (refuseTyped || refuseTypedNamingArgument)) {
+            if (refuseTypedNamingArgument && argError) *argError = params->cArgs - 1;
+            return DISP_E_TYPEMISMATCH;
+        }
+        ++ran[id - 1];
+        lastByVariants = variants;
+        return failsAfterRunning;
+    }
+
+    bool described = false;
+    bool refuseTyped = false;
+    bool refuseTypedNamingArgument = false;
+    HRESULT failsAfterRunning = S_OK;
+    int ran[2] = {0, 0};
+    bool lastByVariants = false;
+};
+
+// A compiled buddy runs once per notification, however it fails; only a
+// refusal of the typed references (naming the argument) or a description
+// with VARIANT parameters makes it receive VARIANT references.
+TEST_F(ServiceTest, CompiledBuddiesRunOncePerNotification) {
+    ComPtr<TimerService> service = NewService();
+    LONG hWnd = 100, timerId = 1;
+    OwnedRecord record;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    auto notifyBoth = [&](CountingBuddy& buddy) {
+        ASSERT_EQ(S_OK, service->putref_BuddyObject(&buddy));
+        service->RaiseTimerStart(&hWnd, &timerId, 10, &record.Get(), &cancel);
+        service->RaiseTimerElapse(&hWnd, &timerId, 10, &record.Get());
+        ASSERT_EQ(S_OK, service->putref_BuddyObject(nullptr));
+    };
+    for (HRESULT failure : {DISP_E_TYPEMISMATCH, DISP_E_BADVARTYPE, E_NOTIMPL, E_FAIL}) {
+        CountingBuddy failing;
+        failing.failsAfterRunning = failure;
+        notifyBoth(failing);
+        EXPECT_EQ(1, failing.ran[0]) << "failure 0x" << std::hex << failure;
+        EXPECT_EQ(1, failing.ran[1]) << "failure 0x" << std::hex << failure;
+        EXPECT_FALSE(failing.lastByVariants);
+    }
+
+    CountingBuddy naming;
+    naming.refuseTypedNamingArgument = true;
+    notifyBoth(naming);
+    EXPECT_EQ(1, naming.ran[0]);
+    EXPECT_EQ(1, naming.ran[1]);
+    EXPECT_TRUE(naming.lastByVariants);
+
+    CountingBuddy described;
+    described.described = true;
+    described.refuseTyped = true;
+    described.failsAfterRunning = DISP_E_TYPEMISMATCH;
+    notifyBoth(described);
+    EXPECT_EQ(1, described.ran[0]);
+    EXPECT_EQ(1, described.ran[1]);
+    EXPECT_TRUE(described.lastByVariants);
+    EXPECT_EQ(1u, described.references);
 }
 
 // A buddy that behaves like a script object: found through IDispatchEx, and

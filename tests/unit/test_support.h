@@ -13,6 +13,7 @@
 #include "fake_platform.h"
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
+#include "counted_dispatch.h"
 
 namespace zx::test {
 
@@ -72,6 +73,8 @@ protected:
     FakePlatform platform;
     long baselineObjects = 0;
 };
+
+using zxclient::CountedDispatch;
 
 // An event sink or buddy written in C++: records every call it receives.
 class RecordingSink final : public IDispatch {
