@@ -1,5 +1,6 @@
 #include "registry/timer_collection.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "apartment/apartment.h"
@@ -13,21 +14,72 @@ namespace zx {
 
 ComPtr<_clsVxTimeTimerItemsA> TimerCollection::Create() { return MakeObject<TimerCollection>(); }
 
+TimerCollection::TimerCollection() { Identity::Remember(this); }
+
+TimerCollection::~TimerCollection() {
+    // Records the client still holds are no longer listed anywhere.
+    for (size_t i = front_; i < records_.size(); ++i) records_[i]->collection_ = nullptr;
+}
+
+void TimerCollection::Append(const ComPtr<TimerRecord>& record) {
+    // Room first: nothing below may fail once the index holds the record.
+    if (records_.size() == records_.capacity()) records_.reserve(std::max<size_t>(16, records_.capacity() * 2));
+    index_.Insert(record.Get());
+    record->collection_ = this;
+    record->slot_ = static_cast<uint32_t>(records_.size());
+    records_.push_back(record);
+}
+
+ComPtr<TimerRecord> TimerCollection::Take(LONG position) {
+    const size_t slot = front_ + position - 1;
+    ComPtr<TimerRecord> taken = std::move(records_[slot]);
+    index_.Erase(taken.Get(), taken->timerId_);
+    taken->collection_ = nullptr;
+    if (slot == front_) {
+        ++front_;
+        // Gives the space of taken records back once they are half the list.
+        if (front_ == records_.size()) {
+            records_.clear();
+            front_ = 0;
+        } else if (front_ >= 64 && front_ * 2 >= records_.size()) {
+            records_.erase(records_.begin(), records_.begin() + front_);
+            front_ = 0;
+            for (size_t i = 0; i < records_.size(); ++i) records_[i]->slot_ = static_cast<uint32_t>(i);
+        }
+    } else {
+        records_.erase(records_.begin() + slot);
+        for (size_t i = slot; i < records_.size(); ++i) records_[i]->slot_ = static_cast<uint32_t>(i);
+    }
+    return taken;
+}
+
+LONG TimerCollection::FirstPositionOf(LONG timerId) const {
+    size_t first = records_.size();
+    index_.ForEach(timerId, [&](TimerRecord* record) { first = std::min<size_t>(first, record->slot_); });
+    return first == records_.size() ? 0 : static_cast<LONG>(first - front_ + 1);
+}
+
+void TimerCollection::Rekey(TimerRecord* record, LONG timerId) noexcept {
+    // Listing the record again never needs more room than it had.
+    index_.Erase(record, record->timerId_);
+    record->timerId_ = timerId;
+    index_.Insert(record);
+}
+
 STDMETHODIMP TimerCollection::Remove(LONG* IndexKey) {
     if (!IndexKey) return E_POINTER;
     return Barrier(__uuidof(_clsVxTimeTimerItemsA), [&] {
         const LONG position = *IndexKey;
-        if (position < 1 || size_t(position) > records_.size()) Raise(ErrorNumber::SubscriptOutOfRange);
-        ComPtr<_clsVxTimeTimerItemA> removed = std::move(records_[position - 1]);
-        records_.erase(records_.begin() + (position - 1));
+        if (position < 1 || position > Count()) Raise(ErrorNumber::SubscriptOutOfRange);
+        ComPtr<TimerRecord> removed = Take(position);
     });
 }
 
 STDMETHODIMP TimerCollection::Clear() {
     return Barrier(__uuidof(_clsVxTimeTimerItemsA), [&] {
         ComPtr<TimerCollection> self(this);
-        const size_t count = records_.size();
-        for (size_t i = 0; i < count; ++i) {
+        const LONG count = Count();
+        for (LONG i = 0; i < count; ++i) {
             LONG first = 1;
             ThrowIfFailed(Remove(&first));
         }
@@ -36,13 +88,20 @@ STDMETHODIMP TimerCollection::Clear() {
 
 STDMETHODIMP TimerCollection::get_Count(LONG* ret) {
     if (!ret) return E_POINTER;
-    *ret = static_cast<LONG>(records_.size());
+    *ret = Count();
     return S_OK;
 }
 
 STDMETHODIMP TimerCollection::get_Item(VARIANT* Index, _clsVxTimeTimerItemA** ret) {
     if (!Index || !ret) return E_POINTER;
     *ret = nullptr;
+    // A plain position, as the registry's own readers pass it.
+    if (Index->vt == VT_I4) {
+        if (Index->lVal >= 1 && Index->lVal <= Count()) {
+            *ret = ComPtr<_clsVxTimeTimerItemA>(At(Index->lVal)).Detach();
+            return S_OK;
+        }
+    }
     return Barrier(__uuidof(_clsVxTimeTimerItemsA), [&] {
         Variant index;
         if (HoldsRecord(*Index) || FAILED(VariantCopyInd(index.Get(), Index))) Raise(ErrorNumber::TypeMismatch);
@@ -53,8 +112,8 @@ STDMETHODIMP TimerCollection::get_Item(VARIANT* Index, _clsVxTimeTimerItemA** re
         if (hr == DISP_E_OVERFLOW) Raise(ErrorNumber::SubscriptOutOfRange);
         if (FAILED(hr)) Raise(ErrorNumber::TypeMismatch);
         LONG at = position->lVal;
-        if (at < 1 || size_t(at) > records_.size()) Raise(ErrorNumber::SubscriptOutOfRange);
-        *ret = ComPtr<_clsVxTimeTimerItemA>(records_[at - 1]).Detach();
+        if (at < 1 || at > Count()) Raise(ErrorNumber::SubscriptOutOfRange);
+        *ret = ComPtr<_clsVxTimeTimerItemA>(At(at)).Detach();
     });
 }
 
@@ -63,12 +122,7 @@ STDMETHODIMP TimerCollection::CheckExistance(LONG* lHwnd, LONG* lTimerId, VARIAN
     *ret = VARIANT_FALSE;
     return Barrier(__uuidof(_clsVxTimeTimerItemsA), [&] {
         bool found = false;
-        for (const auto& record : records_) {
-            LONG id = 0, handle = 0;
-            ThrowIfFailed(record->get_TimerId(&id));
-            ThrowIfFailed(record->get_hWnd(&handle));
-            if (id == *lTimerId && handle == *lHwnd) found = true;
-        }
+        index_.ForEach(*lTimerId, [&](TimerRecord* record) { found = found || record->hWnd_ == *lHwnd; });
         *ret = found ? VARIANT_TRUE : VARIANT_FALSE;
     });
 }
@@ -112,7 +166,7 @@ void TimerCollection::AddTimer(LONG* lTimerId, AdditionalArguStru* record, LONG*
     timer->put_Status(timeTimerStatusStarted);
     timer->put_StartTime(static_cast<LONG>(std::nearbyint(CurrentPlatform().SecondsSinceMidnight())));
     ThrowIfFailed(timer->put_Owner(owner));
-    records_.push_back(timer);
+    Append(timer);
 
     // Handlers may cancel, and may change the window handle, the identifier
     // and the record: arming below uses what they leave.

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "registry/progress_binding.h"
 #include "registry/time_accounting.h"
+#include "registry/timer_collection.h"
 
 namespace zx {
 namespace {
@@ -35,17 +36,48 @@ HRESULT WriteString(Bstr& field, BSTR value) {
 }
 
 // The balance as the clock reads now; never below 0.
-float BalanceNow(const Bstr& units, LONG elapseTime, LONG startTime) {
-    return BalanceTime(units.Str(), elapseTime, startTime, CurrentPlatform().SecondsSinceMidnight());
+float BalanceNow(const std::wstring& units, LONG elapseTime, LONG startTime) {
+    return BalanceTime(units, elapseTime, startTime, CurrentPlatform().SecondsSinceMidnight());
+}
+
+// The labels timer addition writes, and the empty text. A record with one
+// of them keeps its number: most records hold one, and a string each would
+// be most of a record's size.
+constexpr const wchar_t* kKnownUnits[] = {L"MSec", L"Sec", L"Min", L"Hrs", L""};
+constexpr uint8_t kEmptyUnits = 4;
+constexpr uint8_t kCustomUnits = 0xFF;
+
+uint8_t KnownUnitsOf(BSTR value) {
+    const UINT length = SysStringLen(value);
+    for (uint8_t i = 0; i < std::size(kKnownUnits); ++i)
+        if (length == wcslen(kKnownUnits[i]) && SysStringByteLen(value) == length * sizeof(wchar_t) &&
+            (length == 0 || wmemcmp(value, kKnownUnits[i], length) == 0))
+            return i;
+    return kCustomUnits;
 }
 
 }  // namespace
 
 ComPtr<TimerRecord> TimerRecord::Create() { return MakeObject<TimerRecord>(); }
 
-STDMETHODIMP TimerRecord::get_TimerObj(IDispatch** ret) { return ReadObject(ret, timerObj_.Control()); }
+TimerRecord::TimerRecord() : units_(kEmptyUnits) {}
+
+std::wstring TimerRecord::UnitsLabel() const {
+    return units_ == kCustomUnits ? customUnits_.Str() : std::wstring(kKnownUnits[units_]);
+}
+
+TimerControlBinding& TimerRecord::Binding() {
+    if (!timerObj_) timerObj_ = std::make_unique<TimerControlBinding>();
+    return *timerObj_;
+}
+
+STDMETHODIMP TimerRecord::get_TimerObj(IDispatch** ret) {
+    return ReadObject(ret, timerObj_ ? timerObj_->Control() : nullptr);
+}
 STDMETHODIMP TimerRecord::putref_TimerObj(IDispatch* value) {
-    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] { timerObj_.Set(value, this); });
+    return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
+        if (value || timerObj_) Binding().Set(value, this);
+    });
 }
 STDMETHODIMP TimerRecord::get_hWnd(LONG* ret) { return Read(ret, hWnd_); }
 STDMETHODIMP TimerRecord::put_hWnd(LONG value) {
@@ -56,7 +88,7 @@ STDMETHODIMP TimerRecord::get_Percent(SHORT* ret) {
     if (!ret) return E_POINTER;
     *ret = 0;
     return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
-        const float balance = BalanceNow(timeUnits_, elapseTime_, startTime_);
+        const float balance = BalanceNow(UnitsLabel(), elapseTime_, startTime_);
         *ret = Percent(elapseTime_, balance);
     });
 }
@@ -64,7 +96,7 @@ STDMETHODIMP TimerRecord::get_IncreasingBalanceTime(LONG* ret) {
     if (!ret) return E_POINTER;
     *ret = 0;
     return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
-        const float balance = BalanceNow(timeUnits_, elapseTime_, startTime_);
+        const float balance = BalanceNow(UnitsLabel(), elapseTime_, startTime_);
         *ret = IncreasingBalanceTime(elapseTime_, balance);
     });
 }
@@ -75,8 +107,14 @@ STDMETHODIMP TimerRecord::put_Status(TimerStatusTypeTimeConstants value) {
     status_ = value;
     return S_OK;
 }
-STDMETHODIMP TimerRecord::get_Owner(BSTR* ret) { return ReadString(ret, owner_); }
-STDMETHODIMP TimerRecord::put_Owner(BSTR value) { return WriteString(owner_, value); }
+STDMETHODIMP TimerRecord::get_Owner(BSTR* ret) { return ReadString(ret, ownerName_); }
+STDMETHODIMP TimerRecord::put_Owner(BSTR value) {
+    if (SysStringByteLen(value) == 0) {
+        ownerName_.Reset();
+        return S_OK;
+    }
+    return WriteString(ownerName_, value);
+}
 STDMETHODIMP TimerRecord::get_ProgressBarObject(IDispatch** ret) { return ReadObject(ret, progressBar_); }
 STDMETHODIMP TimerRecord::putref_ProgressBarObject(IDispatch* value) {
     ComPtr<IDispatch> previous = std::exchange(progressBar_, value);
@@ -84,7 +122,8 @@ STDMETHODIMP TimerRecord::putref_ProgressBarObject(IDispatch* value) {
 }
 STDMETHODIMP TimerRecord::get_TimerId(LONG* ret) { return Read(ret, timerId_); }
 STDMETHODIMP TimerRecord::put_TimerId(LONG value) {
-    timerId_ = value;
+    if (collection_) collection_->Rekey(this, value);
+    else timerId_ = value;
     return S_OK;
 }
 STDMETHODIMP TimerRecord::get_StartTime(LONG* ret) { return Read(ret, startTime_); }
@@ -92,8 +131,23 @@ STDMETHODIMP TimerRecord::put_StartTime(LONG value) {
     startTime_ = value;
     return S_OK;
 }
-STDMETHODIMP TimerRecord::get_TimeUnits(BSTR* ret) { return ReadString(ret, timeUnits_); }
-STDMETHODIMP TimerRecord::put_TimeUnits(BSTR value) { return WriteString(timeUnits_, value); }
+STDMETHODIMP TimerRecord::get_TimeUnits(BSTR* ret) {
+    if (!ret) return E_POINTER;
+    if (units_ == kCustomUnits) return ReadString(ret, customUnits_);
+    *ret = SysAllocString(kKnownUnits[units_]);
+    return *ret ? S_OK : E_OUTOFMEMORY;
+}
+STDMETHODIMP TimerRecord::put_TimeUnits(BSTR value) {
+    const uint8_t known = KnownUnitsOf(value);
+    if (known != kCustomUnits) {
+        units_ = known;
+        customUnits_.Reset();
+        return S_OK;
+    }
+    HRESULT hr = WriteString(customUnits_, value);
+    if (SUCCEEDED(hr)) units_ = kCustomUnits;
+    return hr;
+}
 STDMETHODIMP TimerRecord::get_ElapseTime(LONG* ret) { return Read(ret, elapseTime_); }
 STDMETHODIMP TimerRecord::put_ElapseTime(LONG value) {
     elapseTime_ = value;
@@ -110,7 +164,7 @@ STDMETHODIMP TimerRecord::get_BalanceTime(float* ret) {
     if (!ret) return E_POINTER;
     *ret = 0;
     return Barrier(__uuidof(_clsVxTimeTimerItemA),
-                   [&] { *ret = BalanceNow(timeUnits_, elapseTime_, startTime_); });
+                   [&] { *ret = BalanceNow(UnitsLabel(), elapseTime_, startTime_); });
 }
 STDMETHODIMP TimerRecord::put_BalanceTime(float value) {
     balanceTime_ = value;
@@ -143,17 +197,17 @@ STDMETHODIMP TimerRecord::ShowProgressBar(IDispatch** OPBar, IDispatch** OTimer,
     return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
         SetBarMin(*OPBar, 0);
         SetBarMax(*OPBar, elapseTime_);
-        timerObj_.Set(*OTimer, this);
-        SetControlEnabled(timerObj_.Control(), true);
+        Binding().Set(*OTimer, this);
+        SetControlEnabled(timerObj_->Control(), true);
         ComPtr<IDispatch> previous = std::exchange(progressBar_, *OPBar);
-        SetControlInterval(timerObj_.Control(), 1);
+        SetControlInterval(timerObj_->Control(), 1);
     });
 }
 
 HRESULT TimerRecord::OnTimerControlTick() noexcept {
     return Barrier(__uuidof(_clsVxTimeTimerItemA), [&] {
         if (status_ != timeTimerStatusStarted) return;
-        const float balance = BalanceNow(timeUnits_, elapseTime_, startTime_);
+        const float balance = BalanceNow(UnitsLabel(), elapseTime_, startTime_);
         SetBarValue(progressBar_.Get(), static_cast<double>(elapseTime_) - static_cast<double>(balance));
     });
 }

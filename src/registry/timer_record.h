@@ -1,10 +1,16 @@
 #pragma once
 // clsVxTimeTimerItemA: one registered timer and its stored properties.
+#include <cstdint>
+#include <memory>
+
 #include "apartment/additional_argu.h"
 #include "com/com_object.h"
+#include "com/native_identity.h"
 #include "registry/progress_binding.h"
 
 namespace zx {
+
+class TimerCollection;
 
 class TimerRecord final : public AutomationObject<_clsVxTimeTimerItemA>, private TickReceiver {
 public:
@@ -38,9 +44,16 @@ public:
     STDMETHODIMP put_AdditionalArgu(AdditionalArguStru* value) override;
     STDMETHODIMP ShowProgressBar(IDispatch** OPBar, IDispatch** OTimer, VARIANT* ret) override;
 
+    // The stored values, for the registry's own readers (the same values the
+    // properties return).
+    LONG TimerIdValue() const { return timerId_; }
+    LONG HandleValue() const { return hWnd_; }
+    LONG StatusValue() const { return status_; }
+
 private:
-    TimerRecord() = default;
+    TimerRecord();
     template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
+    friend class TimerCollection;  // keeps collection_ and slot_
 
     // The progress display's tick handler: while the timer runs, moves the
     // bar to the time passed, in the timer's own unit.
@@ -54,13 +67,24 @@ private:
     LONG repeat_ = 0;  // a Boolean held in 32 bits; any non-zero value reads as True
     LONG status_ = 0;
     float balanceTime_ = 0;  // what a client wrote; reads compute afresh
-    Bstr timeUnits_;
+    // The collection that lists the record and its place in that
+    // collection's storage; null once removed. An identifier change is
+    // reported to it, since it finds records by identifier.
+    TimerCollection* collection_ = nullptr;
+    uint32_t slot_ = 0;
+    // TimeUnits: one of the labels the registry writes, by number, or any
+    // other text in customUnits_ (kCustomUnits).
+    uint8_t units_;
+    Bstr customUnits_;
     ComPtr<IDispatch> progressBar_;
-    Bstr owner_;
+    Bstr ownerName_;  // null for an empty Owner, which reads the same
     OwnedRecord additionalArgu_;
-    // TimerObj and its tick subscription; last, so that the subscription ends
-    // first when the record goes.
-    TimerControlBinding timerObj_;
+    // TimerObj and its tick subscription, made when a control is first set;
+    // last, so that the subscription ends first when the record goes.
+    std::unique_ptr<TimerControlBinding> timerObj_;
+
+    std::wstring UnitsLabel() const;
+    TimerControlBinding& Binding();
 };
 
 }  // namespace zx

@@ -16,6 +16,8 @@ public:
     STDMETHODIMP get_TimerItems(_clsVxTimeTimerItemsA** ret) override;
     STDMETHODIMP putref_TimerItems(_clsVxTimeTimerItemsA* value) override;
 
+    LONG Handle() const { return hWnd_; }
+
 private:
     WindowGroup() = default;
     template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);

@@ -16,6 +16,18 @@ ComPtr<_clsVxTimeTimerGroupsA> TimerGroups() {
     return state.gTimerGroups;
 }
 
+// Every group of the list is the module's own (Add makes them).
+LONG WindowGroups::FindFirst(LONG hWnd) {
+    LONG& current = Apartment().gCurrentHwnd;
+    const size_t count = groups_.size();
+    for (size_t i = 0; i < count; ++i) {
+        const LONG handle = static_cast<WindowGroup*>(groups_[i].group.Get())->Handle();
+        current = handle;
+        if (handle == hWnd) return static_cast<LONG>(i + 1);
+    }
+    return 0;
+}
+
 STDMETHODIMP WindowGroups::Add(LONG* hWnd, _clsVxTimeTimerGroupA** ret) {
     if (!hWnd || !ret) return E_POINTER;
     *ret = nullptr;

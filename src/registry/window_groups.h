@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "com/com_object.h"
+#include "com/native_identity.h"
 #include "com/owned.h"
 #include "zentrix.h"
 
@@ -19,8 +20,18 @@ public:
     STDMETHODIMP Count(LONG* ret) override;
     STDMETHODIMP Add(LONG* hWnd, _clsVxTimeTimerGroupA** ret) override;
 
+    // The collection behind `groups` when it is one of this module's, else
+    // nullptr (a client's own collection is only ever called through its
+    // interface).
+    static WindowGroups* Native(_clsVxTimeTimerGroupsA* groups) { return Identity::Of(groups); }
+    // The position of the first group with that handle, or 0, leaving
+    // gCurrentHwnd as fetching each group through Item up to it would: the
+    // handle found, or the last group's when none matches.
+    LONG FindFirst(LONG hWnd);
+
 private:
-    WindowGroups() = default;
+    using Identity = NativeIdentity<WindowGroups, _clsVxTimeTimerGroupsA>;
+    WindowGroups() { Identity::Remember(this); }
     template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
 
     struct Entry {

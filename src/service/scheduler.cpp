@@ -3,6 +3,7 @@
 #include "apartment/apartment.h"
 #include "com/errors.h"
 #include "platform/platform.h"
+#include "registry/timer_collection.h"
 #include "registry/window_groups.h"
 #include "service/timer_service.h"
 
@@ -10,6 +11,7 @@ namespace zx {
 
 LONG FindGroupIndex(LONG* hWnd) {
     ComPtr<_clsVxTimeTimerGroupsA> groups = TimerGroups();
+    if (WindowGroups* own = WindowGroups::Native(groups.Get())) return own->FindFirst(*hWnd);
     LONG count = 0;
     ThrowIfFailed(groups->Count(&count));
     for (LONG position = 1; position <= count; ++position) {
@@ -45,6 +47,7 @@ ComPtr<_clsVxTimeTimerItemA> ItemAt(_clsVxTimeTimerItemsA* timers, LONG position
 
 LONG FindTimerIndex(LONG* groupIndex, LONG* timerId) {
     ComPtr<_clsVxTimeTimerItemsA> timers = TimersOfGroup(*groupIndex);
+    if (TimerCollection* own = TimerCollection::Native(timers.Get())) return own->FirstPositionOf(*timerId);
     LONG count = 0;
     ThrowIfFailed(timers->get_Count(&count));
     for (LONG position = 1; position <= count; ++position) {
