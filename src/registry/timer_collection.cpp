@@ -24,16 +24,23 @@ TimerCollection::~TimerCollection() {
 void TimerCollection::Append(const ComPtr<TimerRecord>& record) {
     // Room first: nothing below may fail once the index holds the record.
     if (records_.size() == records_.capacity()) records_.reserve(std::max<size_t>(16, records_.capacity() * 2));
-    index_.Insert(record.Get());
+    index_.Insert(record->timerId_, static_cast<uint32_t>(records_.size()));
     record->collection_ = this;
-    record->slot_ = static_cast<uint32_t>(records_.size());
     records_.push_back(record);
+}
+
+uint32_t TimerCollection::SlotOf(TimerRecord* record) const {
+    uint32_t found = 0;
+    index_.ForEach(record->timerId_, [&](uint32_t slot) {
+        if (records_[slot].Get() == record) found = slot;
+    });
+    return found;
 }
 
 ComPtr<TimerRecord> TimerCollection::Take(LONG position) {
     const size_t slot = front_ + position - 1;
     ComPtr<TimerRecord> taken = std::move(records_[slot]);
-    index_.Erase(taken.Get(), taken->timerId_);
+    index_.Erase(taken->timerId_, static_cast<uint32_t>(slot));
     taken->collection_ = nullptr;
     if (slot == front_) {
         ++front_;
@@ -43,27 +50,28 @@ ComPtr<TimerRecord> TimerCollection::Take(LONG position) {
             front_ = 0;
         } else if (front_ >= 64 && front_ * 2 >= records_.size()) {
             records_.erase(records_.begin(), records_.begin() + front_);
+            index_.ShiftDown(static_cast<uint32_t>(front_), static_cast<uint32_t>(front_));
             front_ = 0;
-            for (size_t i = 0; i < records_.size(); ++i) records_[i]->slot_ = static_cast<uint32_t>(i);
         }
     } else {
         records_.erase(records_.begin() + slot);
-        for (size_t i = slot; i < records_.size(); ++i) records_[i]->slot_ = static_cast<uint32_t>(i);
+        index_.ShiftDown(static_cast<uint32_t>(slot + 1), 1);
     }
     return taken;
 }
 
 LONG TimerCollection::FirstPositionOf(LONG timerId) const {
     size_t first = records_.size();
-    index_.ForEach(timerId, [&](TimerRecord* record) { first = std::min<size_t>(first, record->slot_); });
+    index_.ForEach(timerId, [&](uint32_t slot) { first = std::min<size_t>(first, slot); });
     return first == records_.size() ? 0 : static_cast<LONG>(first - front_ + 1);
 }
 
 void TimerCollection::Rekey(TimerRecord* record, LONG timerId) noexcept {
     // Listing the record again never needs more room than it had.
-    index_.Erase(record, record->timerId_);
+    const uint32_t slot = SlotOf(record);
+    index_.Erase(record->timerId_, slot);
     record->timerId_ = timerId;
-    index_.Insert(record);
+    index_.Insert(timerId, slot);
 }
 
 STDMETHODIMP TimerCollection::Remove(LONG* IndexKey) {
@@ -122,7 +130,7 @@ STDMETHODIMP TimerCollection::CheckExistance(LONG* lHwnd, LONG* lTimerId, VARIAN
     *ret = VARIANT_FALSE;
     return Barrier(__uuidof(_clsVxTimeTimerItemsA), [&] {
         bool found = false;
-        index_.ForEach(*lTimerId, [&](TimerRecord* record) { found = found || record->hWnd_ == *lHwnd; });
+        index_.ForEach(*lTimerId, [&](uint32_t slot) { found = found || records_[slot]->hWnd_ == *lHwnd; });
         *ret = found ? VARIANT_TRUE : VARIANT_FALSE;
     });
 }
@@ -160,7 +168,7 @@ void TimerCollection::AddTimer(LONG* lTimerId, AdditionalArguStru* record, LONG*
     timer->put_hWnd(state.gCurrentHwnd);
     timer->put_TimerId(*lTimerId);
     timer->put_ElapseTime(*lElapseTime);
-    ThrowIfFailed(timer->put_TimeUnits(Bstr(interval.label).Get()));
+    ThrowIfFailed(timer->SetTimeUnits(interval.label));
     timer->put_Repeat(*repeat);
     ThrowIfFailed(timer->put_AdditionalArgu(record));
     timer->put_Status(timeTimerStatusStarted);

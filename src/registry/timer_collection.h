@@ -46,6 +46,7 @@ private:
     void AddTimer(LONG* lTimerId, AdditionalArguStru* record, LONG* lElapseTime, LONG units, VARIANT_BOOL* repeat,
                   BSTR owner);
     void Append(const ComPtr<TimerRecord>& record);
+    uint32_t SlotOf(TimerRecord* record) const;  // of a listed record
     // Takes the record at a valid 1-based position out of the list; the
     // caller releases it once the list is consistent again.
     ComPtr<TimerRecord> Take(LONG position);

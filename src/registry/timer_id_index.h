@@ -1,10 +1,11 @@
 #pragma once
 // The records of one timer collection by timer identifier, so that finding
-// a timer does not read every record. Open addressing with linear probing
-// over record pointers: the key is the record's own identifier, so an entry
-// is one pointer, and duplicates (two records with one identifier) simply
-// share a probe run. Every change of a listed record's identifier must go
-// through Erase (under the old value) and Insert (under the new one).
+// a timer reads neither every record nor any record at all. Open addressing
+// with linear probing over (identifier, storage slot) pairs: duplicates (two
+// records with one identifier) share a probe run, and the pairs alone answer
+// a search. The collection reports every change of a listed record's
+// identifier (Erase under the old value, Insert under the new one) and every
+// move of records in its storage (ShiftDown).
 #include <windows.h>
 
 #include <cstddef>
@@ -13,36 +14,35 @@
 
 namespace zx {
 
-class TimerRecord;
-
 class TimerIdIndex {
 public:
-    void Insert(TimerRecord* record);
-    // Removes `record`, listed under `id` (its identifier when inserted or
-    // last re-keyed).
-    void Erase(TimerRecord* record, LONG id);
+    void Insert(LONG id, uint32_t slot);
+    void Erase(LONG id, uint32_t slot);
+    // Every listed slot at or after `from` moves `by` places down.
+    void ShiftDown(uint32_t from, uint32_t by) noexcept;
     void Clear() noexcept;
 
-    // Calls visit(record) for every listed record whose identifier is `id`,
-    // in no particular order.
+    // Calls visit(slot) for every listed slot whose identifier is `id`, in
+    // no particular order.
     template <class Visit>
     void ForEach(LONG id, Visit&& visit) const {
-        if (slots_.empty()) return;
-        for (size_t i = Home(id);; i = Next(i)) {
-            TimerRecord* record = slots_[i];
-            if (!record) return;
-            if (IdOf(record) == id) visit(record);
-        }
+        if (entries_.empty()) return;
+        for (size_t i = Home(id); entries_[i].slot != kFree; i = Next(i))
+            if (entries_[i].id == id) visit(entries_[i].slot);
     }
 
 private:
-    static LONG IdOf(const TimerRecord* record);
-    size_t Home(LONG id) const { return static_cast<size_t>((uint32_t(id) * 0x9E3779B1u) >> shift_) & mask_; }
+    static constexpr uint32_t kFree = UINT32_MAX;
+    struct Entry {
+        LONG id;
+        uint32_t slot;
+    };
+    size_t Home(LONG id) const { return static_cast<size_t>((uint32_t(id) * 0x9E3779B1u) >> shift_); }
     size_t Next(size_t i) const { return (i + 1) & mask_; }
     void Grow();
-    void Place(TimerRecord* record);
+    void Place(Entry entry);
 
-    std::vector<TimerRecord*> slots_;  // a power of two long; nullptr is free
+    std::vector<Entry> entries_;  // a power of two long
     size_t mask_ = 0;
     unsigned shift_ = 0;
     size_t used_ = 0;

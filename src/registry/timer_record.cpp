@@ -47,13 +47,16 @@ constexpr const wchar_t* kKnownUnits[] = {L"MSec", L"Sec", L"Min", L"Hrs", L""};
 constexpr uint8_t kEmptyUnits = 4;
 constexpr uint8_t kCustomUnits = 0xFF;
 
-uint8_t KnownUnitsOf(BSTR value) {
-    const UINT length = SysStringLen(value);
+uint8_t KnownUnitsOf(const wchar_t* text, size_t length) {
     for (uint8_t i = 0; i < std::size(kKnownUnits); ++i)
-        if (length == wcslen(kKnownUnits[i]) && SysStringByteLen(value) == length * sizeof(wchar_t) &&
-            (length == 0 || wmemcmp(value, kKnownUnits[i], length) == 0))
-            return i;
+        if (length == wcslen(kKnownUnits[i]) && (length == 0 || wmemcmp(text, kKnownUnits[i], length) == 0)) return i;
     return kCustomUnits;
+}
+
+uint8_t KnownUnitsOf(BSTR value) {
+    // A string of an odd number of bytes is none of the labels.
+    if (SysStringByteLen(value) % sizeof(wchar_t)) return kCustomUnits;
+    return KnownUnitsOf(value, SysStringLen(value));
 }
 
 }  // namespace
@@ -137,6 +140,14 @@ STDMETHODIMP TimerRecord::get_TimeUnits(BSTR* ret) {
     *ret = SysAllocString(kKnownUnits[units_]);
     return *ret ? S_OK : E_OUTOFMEMORY;
 }
+HRESULT TimerRecord::SetTimeUnits(const wchar_t* label) {
+    const uint8_t known = KnownUnitsOf(label, label ? wcslen(label) : 0);
+    if (known == kCustomUnits) return put_TimeUnits(Bstr(label).Get());
+    units_ = known;
+    customUnits_.Reset();
+    return S_OK;
+}
+
 STDMETHODIMP TimerRecord::put_TimeUnits(BSTR value) {
     const uint8_t known = KnownUnitsOf(value);
     if (known != kCustomUnits) {
@@ -166,10 +177,9 @@ STDMETHODIMP TimerRecord::get_BalanceTime(float* ret) {
     return Barrier(__uuidof(_clsVxTimeTimerItemA),
                    [&] { *ret = BalanceNow(UnitsLabel(), elapseTime_, startTime_); });
 }
-STDMETHODIMP TimerRecord::put_BalanceTime(float value) {
-    balanceTime_ = value;
-    return S_OK;
-}
+// Accepted and not kept: every read computes the balance afresh, so a
+// written value could never be seen again.
+STDMETHODIMP TimerRecord::put_BalanceTime(float) { return S_OK; }
 STDMETHODIMP TimerRecord::get_AdditionalArgu(AdditionalArguStru* ret) {
     if (!ret) return E_POINTER;
     *ret = AdditionalArguStru{};

@@ -49,11 +49,13 @@ public:
     LONG TimerIdValue() const { return timerId_; }
     LONG HandleValue() const { return hWnd_; }
     LONG StatusValue() const { return status_; }
+    // TimeUnits from text that is not a BSTR: what timer addition writes.
+    HRESULT SetTimeUnits(const wchar_t* label);
 
 private:
     TimerRecord();
     template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
-    friend class TimerCollection;  // keeps collection_ and slot_
+    friend class TimerCollection;  // keeps collection_ and the identifier
 
     // The progress display's tick handler: while the timer runs, moves the
     // bar to the time passed, in the timer's own unit.
@@ -66,12 +68,10 @@ private:
     LONG startTime_ = 0;
     LONG repeat_ = 0;  // a Boolean held in 32 bits; any non-zero value reads as True
     LONG status_ = 0;
-    float balanceTime_ = 0;  // what a client wrote; reads compute afresh
-    // The collection that lists the record and its place in that
-    // collection's storage; null once removed. An identifier change is
-    // reported to it, since it finds records by identifier.
+    // The collection that lists the record; null once removed. An
+    // identifier change is reported to it, since it finds records by
+    // identifier.
     TimerCollection* collection_ = nullptr;
-    uint32_t slot_ = 0;
     // TimeUnits: one of the labels the registry writes, by number, or any
     // other text in customUnits_ (kCustomUnits).
     uint8_t units_;
