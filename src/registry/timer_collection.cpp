@@ -55,7 +55,7 @@ ComPtr<TimerRecord> TimerCollection::Take(LONG position) {
         }
     } else {
         records_.erase(records_.begin() + slot);
-        index_.ShiftDown(static_cast<uint32_t>(slot + 1), 1);
+        if (slot < records_.size()) index_.ShiftDown(static_cast<uint32_t>(slot + 1), 1);
     }
     return taken;
 }
