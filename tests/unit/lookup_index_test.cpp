@@ -226,9 +226,13 @@ TEST_F(LookupTest, SubstitutedCollectionsAreReadThroughTheirInterface) {
 // OnTimerStart handlers change the registry in the middle of an addition:
 // they let the new record's identifier and take records out. Lookups after
 // it agree with the scan, and the record armed is the one they named.
-TEST_F(LookupTest, HandlersChangingTheRegistryDuringAnAddition) {
+class LookupDuringEventsTest : public ComponentTest {
+protected:
+    RecordingSink sink{DIID___clsVxTimeTimerMainA};  // outlives the apartment's service object, which holds it
+};
+
+TEST_F(LookupDuringEventsTest, HandlersChangingTheRegistryDuringAnAddition) {
     ComPtr<TimerService> service = NewService();
-    RecordingSink sink(DIID___clsVxTimeTimerMainA);
     Connect(service.Get(), sink);
     ComPtr<_clsVxTimeTimerItemsA> timers = AddGroup(100);
     Apartment().gCurrentHwnd = 100;
