@@ -2,6 +2,7 @@
 // reset, including handlers and message boxes that re-enter the component.
 #include <ocidl.h>
 
+#include "forwarding_timers.h"
 #include "heap_bytes.h"
 #include "service/scheduler.h"
 #include "test_support.h"
@@ -261,38 +262,12 @@ TEST_F(ControlTest, ResetRegistersTheTimerAnewAtTheEnd) {
 // passes every call on to the library's collection, and its Add then
 // replaces the Owner string it was handed by reference, as an [in, out]
 // parameter allows.
-class OwnerRewritingTimers final : public _clsVxTimeTimerItemsA {
+class OwnerRewritingTimers final : public ForwardingTimers {
 public:
-    explicit OwnerRewritingTimers(_clsVxTimeTimerItemsA* inner) : inner_(inner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(_clsVxTimeTimerItemsA)) ? this
-                                                                                                         : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return inner_->GetTypeInfoCount(count); }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
-        return inner_->GetTypeInfo(index, lcid, info);
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-        return inner_->GetIDsOfNames(riid, names, count, lcid, ids);
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Remove(LONG* index) override { return inner_->Remove(index); }
-    STDMETHODIMP Clear() override { return inner_->Clear(); }
-    STDMETHODIMP get_Count(LONG* count) override { return inner_->get_Count(count); }
-    STDMETHODIMP get_Item(VARIANT* index, _clsVxTimeTimerItemA** item) override { return inner_->get_Item(index, item); }
-    STDMETHODIMP CheckExistance(LONG* hWnd, LONG* timerId, VARIANT_BOOL* found) override {
-        return inner_->CheckExistance(hWnd, timerId, found);
-    }
+    using ForwardingTimers::ForwardingTimers;
     STDMETHODIMP Add(LONG* timerId, AdditionalArguStru* record, LONG* elapse, TimerTimeUnitsTimeConstants* units,
                      VARIANT_BOOL* repeat, BSTR* owner, VARIANT* result) override {
-        HRESULT hr = inner_->Add(timerId, record, elapse, units, repeat, owner, result);
+        HRESULT hr = ForwardingTimers::Add(timerId, record, elapse, units, repeat, owner, result);
         if (owner) {
             SysFreeString(*owner);
             *owner = SysAllocString(std::wstring(4000, L'o').c_str());
@@ -301,11 +276,7 @@ public:
         return hr;
     }
 
-    ULONG references = 1;
     int adds = 0;
-
-private:
-    _clsVxTimeTimerItemsA* inner_;
 };
 
 // The Owner that ResetTimer hands to Add is the library's own string: a
