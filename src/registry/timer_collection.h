@@ -21,6 +21,21 @@ public:
     STDMETHODIMP Add(LONG* lTimerId, AdditionalArguStru* sAdditionalArguStru, LONG* lElapseTime,
                      TimerTimeUnitsTimeConstants* Units, VARIANT_BOOL* Repeat, BSTR* Owner, VARIANT* ret) override;
 
+    // The component's own collection behind `items`, or nullptr for an
+    // object a client stored as a group's TimerItems. Compares the function
+    // table, as every interface pointer starts with one: nothing is called on
+    // a client's object.
+    static TimerCollection* FromInterface(_clsVxTimeTimerItemsA* items) {
+        static const void* const table = [] {
+            ComPtr<_clsVxTimeTimerItemsA> probe = Create();
+            return *reinterpret_cast<const void* const*>(probe.Get());
+        }();
+        if (!items || *reinterpret_cast<const void* const*>(items) != table) return nullptr;
+        return static_cast<TimerCollection*>(items);
+    }
+    // The timers in collection order, for readers inside the component.
+    const std::vector<ComPtr<_clsVxTimeTimerItemA>>& Timers() const { return records_; }
+
 private:
     TimerCollection() = default;
     template <class T, class... A> friend ComPtr<T> MakeObject(A&&...);
