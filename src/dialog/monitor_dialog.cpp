@@ -192,9 +192,7 @@ public:
             FitClientArea();
             AddColumns();
             if (!CurrentPlatform().SetTimer(window_, kRefreshTimerId, kRefreshMilliseconds, nullptr)) RaiseLastError();
-            std::vector<MonitorRow> rows;
-            FillRows(Apartment().gDialogHwnd, rows);
-            Publish(std::move(rows));
+            Rebuild(true);
         } catch (...) {
             DestroyWindow(window);
             throw;
@@ -218,8 +216,10 @@ private:
     void FitClientArea();
     void AddColumns();
     void OnTick();
-    void Publish(std::vector<MonitorRow>&& rows);
-    void TextOf(NMLVDISPINFOW& info) const;
+    void Rebuild(bool rethrow);
+    void Publish(MonitorTable& next);
+    void ShowTable();
+    void TextOf(NMLVDISPINFOW& info);
 
     ULONG references_ = 0;  // the first owner is the pointer Create returns
     Scale scale_;
@@ -229,7 +229,11 @@ private:
     HWND focus_ = nullptr;  // the child that had the focus when the window was deactivated
     HFONT font_ = nullptr;
     bool keyboard_ = false;  // counted in the thread's keyboard hook
-    std::vector<MonitorRow> rows_;  // what the list shows; it asks for text by row
+    MonitorTable table_;  // what the list shows; it asks for text by row
+    // The table the next refresh fills, keeping its storage from one refresh
+    // to the next; in use while `filling_`.
+    MonitorTable spare_;
+    bool filling_ = false;
 
     friend LRESULT CALLBACK MonitorWindowProc(HWND, UINT, WPARAM, LPARAM);
 };
@@ -293,34 +297,59 @@ void MonitorDialog::OnTick() {
     ComPtr<MonitorDialog> self(this);
     CurrentPlatform().DispatchPendingMessages();
     if (!window_) return;  // closed while the messages ran
-    std::vector<MonitorRow> rows;
+    Rebuild(false);
+}
+
+// Fills a table from the registry and shows it. A failure of the fill is
+// thrown on, with nothing shown, when `rethrow`; otherwise the rows read up
+// to it are shown.
+void MonitorDialog::Rebuild(bool rethrow) {
+    // A client's collection may run the thread's messages while it is read,
+    // and with them a refresh of this window: that one fills a table of its
+    // own.
+    MonitorTable own;
+    MonitorTable& next = filling_ ? own : spare_;
+    const bool outermost = !std::exchange(filling_, true);
     try {
-        FillRows(Apartment().gDialogHwnd, rows);
+        next.Fill(Apartment().gDialogHwnd);
     } catch (...) {
+        if (outermost) filling_ = false;
+        if (rethrow) throw;
         SetErrorInfo(0, nullptr);
     }
-    Publish(std::move(rows));
+    Publish(next);
+    if (outermost) filling_ = false;
 }
 
 // The list holds no text of its own (owner data): it asks for the cells of
-// the rows it paints, so replacing the rows and the count is the rebuild.
-void MonitorDialog::Publish(std::vector<MonitorRow>&& rows) {
-    rows_ = std::move(rows);
+// the rows it paints, so replacing the table and the count is the rebuild.
+// The rows in view are made at once, so that they show the registry as this
+// refresh found it even when client code runs before the paint. `next`
+// receives the previous table, emptied.
+void MonitorDialog::Publish(MonitorTable& next) {
+    std::swap(table_, next);
+    ShowTable();
+    next.Clear();
+}
+
+void MonitorDialog::ShowTable() {
     if (!list_) return;
     // Setting the count costs as much as a third of the fill for a large
     // list; with an unchanged count repainting the visible rows is enough.
-    if (SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(rows_.size()))
-        SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
+    if (SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(table_.Size()))
+        SendMessageW(list_, LVM_SETITEMCOUNT, table_.Size(), LVSICF_NOSCROLL);
+    const LRESULT top = SendMessageW(list_, LVM_GETTOPINDEX, 0, 0);
+    const LRESULT page = SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0);
+    if (top >= 0 && page >= 0) table_.Produce(static_cast<size_t>(top), static_cast<size_t>(page) + 1);
     InvalidateRect(list_, nullptr, FALSE);
 }
 
-void MonitorDialog::TextOf(NMLVDISPINFOW& info) const {
+void MonitorDialog::TextOf(NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
     item.pszText[0] = L'\0';
-    if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= rows_.size()) return;
-    if (item.iSubItem < 0 || item.iSubItem >= kColumnCount) return;
-    const std::wstring& text = rows_[item.iItem].cells[item.iSubItem];
+    if (item.iItem < 0) return;
+    const std::wstring& text = table_.Cell(static_cast<size_t>(item.iItem), item.iSubItem);
     const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
     std::copy_n(text.data(), length, item.pszText);
     item.pszText[length] = L'\0';

@@ -69,6 +69,12 @@ std::wstring TimerRecord::UnitsLabel() const {
     return units_ == kCustomUnits ? customUnits_.Str() : std::wstring(kKnownUnits[units_]);
 }
 
+const wchar_t* TimerRecord::KnownUnitsLabel() const {
+    return units_ == kCustomUnits ? nullptr : kKnownUnits[units_];
+}
+
+float TimerRecord::BalanceAt(float clock) const { return BalanceTime(UnitsLabel(), elapseTime_, startTime_, clock); }
+
 TimerControlBinding& TimerRecord::Binding() {
     if (!timerObj_) timerObj_ = std::make_unique<TimerControlBinding>();
     return *timerObj_;

@@ -49,6 +49,19 @@ public:
     LONG TimerIdValue() const { return timerId_; }
     LONG HandleValue() const { return hWnd_; }
     LONG StatusValue() const { return status_; }
+    LONG ElapseValue() const { return elapseTime_; }
+    LONG StartValue() const { return startTime_; }
+    bool RepeatValue() const { return repeat_ != 0; }
+    // TimeUnits as text; KnownUnitsLabel gives it as a text of the module's
+    // own, which lives as long as the module, when it is one of the labels
+    // timer addition writes, and nullptr otherwise.
+    std::wstring UnitsLabel() const;
+    const wchar_t* KnownUnitsLabel() const;
+    // BalanceTime as it reads when the clock says `clock`; raises as that
+    // read fails.
+    float BalanceAt(float clock) const;
+    // The comments of AdditionalArgu as stored (not a copy).
+    BSTR CommentsValue() const { return additionalArgu_.Get().sComments; }
     // TimeUnits from text that is not a BSTR: what timer addition writes.
     HRESULT SetTimeUnits(const wchar_t* label);
 
@@ -83,7 +96,6 @@ private:
     // last, so that the subscription ends first when the record goes.
     std::unique_ptr<TimerControlBinding> timerObj_;
 
-    std::wstring UnitsLabel() const;
     TimerControlBinding& Binding();
 };
 

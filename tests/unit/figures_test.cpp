@@ -131,14 +131,14 @@ TEST_F(FiguresTest, MonitorWritesTheSingleItShows) {
     Timer(2, 2);
     Timer(596, 3);
     platform.clock = 3601.0f;
-    std::vector<MonitorRow> rows;
-    FillRows(0, rows);
-    ASSERT_EQ(3u, rows.size());
+    MonitorTable rows;
+    rows.Fill(0);
+    ASSERT_EQ(3u, rows.Size());
     wchar_t point[8] = L".";
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point, 8);
-    EXPECT_EQ(L"1" + std::wstring(point) + L"677722E+07 Min", rows[0].cells[kColumnBalance]);
-    EXPECT_EQ(L"1" + std::wstring(point) + L"983333 Min", rows[1].cells[kColumnBalance]);
-    EXPECT_EQ(L"595" + std::wstring(point) + L"9997 Hrs", rows[2].cells[kColumnBalance]);
+    EXPECT_EQ(L"1" + std::wstring(point) + L"677722E+07 Min", rows.Cell(0, kColumnBalance));
+    EXPECT_EQ(L"1" + std::wstring(point) + L"983333 Min", rows.Cell(1, kColumnBalance));
+    EXPECT_EQ(L"595" + std::wstring(point) + L"9997 Hrs", rows.Cell(2, kColumnBalance));
 }
 
 }  // namespace
