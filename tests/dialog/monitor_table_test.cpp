@@ -12,6 +12,7 @@
 #include "com/errors.h"
 #include "com/module.h"
 #include "registry/window_groups.h"
+#include "forwarding_timers.h"
 
 namespace zx::test {
 namespace {
@@ -40,51 +41,7 @@ void ScrollTo(HWND list, int row) {
     UpdateWindow(list);
 }
 
-// A client's timer collection for a group's TimerItems: it passes every call
-// on to a collection of the library and counts the timers fetched from it.
-class CountingTimers final : public _clsVxTimeTimerItemsA {
-public:
-    explicit CountingTimers(_clsVxTimeTimerItemsA* inner) : inner_(inner) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        *out = (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(_clsVxTimeTimerItemsA)) ? this
-                                                                                                         : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return inner_->GetTypeInfoCount(count); }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
-        return inner_->GetTypeInfo(index, lcid, info);
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-        return inner_->GetIDsOfNames(riid, names, count, lcid, ids);
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Remove(LONG* index) override { return inner_->Remove(index); }
-    STDMETHODIMP Clear() override { return inner_->Clear(); }
-    STDMETHODIMP get_Count(LONG* count) override { return inner_->get_Count(count); }
-    STDMETHODIMP get_Item(VARIANT* index, _clsVxTimeTimerItemA** item) override {
-        ++items;
-        return inner_->get_Item(index, item);
-    }
-    STDMETHODIMP CheckExistance(LONG* hWnd, LONG* timerId, VARIANT_BOOL* found) override {
-        return inner_->CheckExistance(hWnd, timerId, found);
-    }
-    STDMETHODIMP Add(LONG* timerId, AdditionalArguStru* record, LONG* elapse, TimerTimeUnitsTimeConstants* units,
-                     VARIANT_BOOL* repeat, BSTR* owner, VARIANT* result) override {
-        return inner_->Add(timerId, record, elapse, units, repeat, owner, result);
-    }
-
-    ULONG references = 1;
-    int items = 0;
-
-private:
-    _clsVxTimeTimerItemsA* inner_;
-};
+using zxclient::CountingTimers;
 
 class MonitorTableTest : public MonitorTest {
 protected:

@@ -2,10 +2,10 @@
 // reset, including handlers and message boxes that re-enter the component.
 #include <ocidl.h>
 
-#include "forwarding_timers.h"
 #include "heap_bytes.h"
 #include "service/scheduler.h"
 #include "test_support.h"
+#include "forwarding_timers.h"
 
 namespace zx::test {
 namespace {
@@ -262,12 +262,12 @@ TEST_F(ControlTest, ResetRegistersTheTimerAnewAtTheEnd) {
 // passes every call on to the library's collection, and its Add then
 // replaces the Owner string it was handed by reference, as an [in, out]
 // parameter allows.
-class OwnerRewritingTimers final : public ForwardingTimers {
+class OwnerRewritingTimers final : public zxclient::ForwardingTimers {
 public:
     using ForwardingTimers::ForwardingTimers;
     STDMETHODIMP Add(LONG* timerId, AdditionalArguStru* record, LONG* elapse, TimerTimeUnitsTimeConstants* units,
                      VARIANT_BOOL* repeat, BSTR* owner, VARIANT* result) override {
-        HRESULT hr = ForwardingTimers::Add(timerId, record, elapse, units, repeat, owner, result);
+        HRESULT hr = zxclient::ForwardingTimers::Add(timerId, record, elapse, units, repeat, owner, result);
         if (owner) {
             SysFreeString(*owner);
             *owner = SysAllocString(std::wstring(4000, L'o').c_str());

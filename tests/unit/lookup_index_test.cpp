@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "registry/timer_collection.h"
-#include "forwarding_timers.h"
 #include "service/scheduler.h"
 #include "test_support.h"
+#include "forwarding_timers.h"
 
 namespace zx::test {
 namespace {
@@ -147,17 +147,7 @@ TEST_F(LookupTest, FirstMatchAndTheCurrentWindow) {
     EXPECT_EQ(2, FindGroupIndex(&first));
 }
 
-// A client's collection forwarding to the library's, counting the reads.
-class CountingTimers final : public ForwardingTimers {
-public:
-    using ForwardingTimers::ForwardingTimers;
-    STDMETHODIMP get_Item(VARIANT* index, _clsVxTimeTimerItemA** item) override {
-        ++items;
-        return ForwardingTimers::get_Item(index, item);
-    }
-
-    int items = 0;
-};
+using zxclient::CountingTimers;
 
 TEST_F(LookupTest, SubstitutedCollectionsAreReadThroughTheirInterface) {
     ComPtr<TimerService> service = NewService();

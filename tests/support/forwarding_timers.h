@@ -1,10 +1,12 @@
 #pragma once
 // A client's own timer collection, as a client may store it as a group's
 // TimerItems: it passes every call on to the library's collection. Tests
-// derive from it to change or count single members.
-#include "zentrix.h"
+// derive from it to change single members. Include the library's header
+// (zentrix.h) first.
+#include <windows.h>
+#include <oaidl.h>
 
-namespace zx::test {
+namespace zxclient {
 
 class ForwardingTimers : public _clsVxTimeTimerItemsA {
 public:
@@ -47,4 +49,16 @@ private:
     _clsVxTimeTimerItemsA* inner_;
 };
 
-}  // namespace zx::test
+// A client's collection that counts the timers fetched from it.
+class CountingTimers final : public ForwardingTimers {
+public:
+    using ForwardingTimers::ForwardingTimers;
+    STDMETHODIMP get_Item(VARIANT* index, _clsVxTimeTimerItemA** item) override {
+        ++items;
+        return ForwardingTimers::get_Item(index, item);
+    }
+
+    int items = 0;
+};
+
+}  // namespace zxclient
