@@ -6,6 +6,7 @@
 #include "com/call_plan.h"
 #include "com/errors.h"
 #include "com/owned.h"
+#include "com/plan_cache.h"
 #include "com/record_object.h"
 #include "com/type_library.h"
 
@@ -375,13 +376,10 @@ HRESULT Dispatch(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD fla
     Arguments args;
     HRESULT hr = ReadArguments(params ? params : &none, flags, args);  // no DISPPARAMS: a call without arguments
     if (FAILED(hr)) return hr;
-    UINT index = 0;
-    hr = SelectFunction(info, member, flags, args.putValue, &index);
+    const CallPlan* plan = nullptr;
+    hr = FindCallPlan(info, member, flags, args.putValue, &plan);
     if (FAILED(hr)) return hr;
-    CallPlan plan;
-    hr = BuildCallPlan(info, index, plan);
-    if (FAILED(hr)) return hr;
-    return ExecuteCallPlan(plan, vtableOwner, args, result, exception, argError);
+    return ExecuteCallPlan(*plan, vtableOwner, args, result, exception, argError);
 }
 
 }  // namespace
