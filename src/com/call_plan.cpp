@@ -1,6 +1,7 @@
 #include "com/call_plan.h"
 
 #include "com/type_library.h"
+#include "com/vtable_call.h"
 
 namespace zx {
 namespace {
@@ -133,6 +134,13 @@ HRESULT BuildCallPlan(ITypeInfo* info, UINT index, CallPlan& plan) {
         param.element = &func->lprgelemdescParam[p];
         param.type = Describe(info, param.element->tdesc);
         param.optional = param.element->paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT);
+    }
+    plan.wordArguments = count <= kMaxWordArguments;
+    for (const ParamPlan& param : plan.params) {
+        const Kind kind = param.type.kind;
+        const bool word = kind == Kind::Int32 || kind == Kind::Int16 || kind == Kind::Bool ||
+                          kind == Kind::String || kind == Kind::Object;
+        if (!param.type.byRef && !word) plan.wordArguments = false;
     }
     return S_OK;
 }

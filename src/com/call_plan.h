@@ -39,6 +39,10 @@ struct CallPlan {
     bool hasRetval = false;
     UINT inputs = 0;         // the parameters callers pass: all but the retval
     UINT regularInputs = 0;  // of those, all but a put's value
+    // Every parameter travels as one machine word (a reference, an integer,
+    // a truth value, a string or an interface pointer), so the function can
+    // be called with CallWithWords rather than DispCallFunc.
+    bool wordArguments = false;
 };
 
 // Which of a member's functions, given by their kinds, a call with `flags`

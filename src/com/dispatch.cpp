@@ -9,6 +9,7 @@
 #include "com/plan_cache.h"
 #include "com/record_object.h"
 #include "com/type_library.h"
+#include "com/vtable_call.h"
 
 namespace zx {
 namespace {
@@ -337,6 +338,15 @@ HRESULT PrepareInput(Slot& slot, const ParamPlan& param, VARIANT* arg, UINT argI
     return hr;
 }
 
+// The machine word a reference, integer, truth value, string or interface
+// argument travels as: the start of its value field (the callee reads its
+// own width of it).
+ULONG_PTR WordOf(const VARIANT& arg) {
+    ULONG_PTR word;
+    memcpy(&word, &arg.llVal, sizeof(word));
+    return word;
+}
+
 // Converts the arguments, calls the member through its vtable entry, hands
 // back what it changed and its result.
 HRESULT ExecuteCallPlan(const CallPlan& plan, IUnknown* vtableOwner, Arguments& args, VARIANT* result,
@@ -367,13 +377,20 @@ HRESULT ExecuteCallPlan(const CallPlan& plan, IUnknown* vtableOwner, Arguments& 
         callArgs[p] = &slot.callArg;
     }
 
-    VARIANT returned;
-    VariantInit(&returned);
+    HRESULT memberResult = S_OK;
     SetErrorInfo(0, nullptr);
-    hr = DispCallFunc(vtableOwner, plan.func->oVft, CC_STDCALL, VT_ERROR, paramCount, callTypes.data(),
-                      callArgs.data(), &returned);
-    if (FAILED(hr)) return hr;
-    HRESULT memberResult = returned.scode;
+    if (plan.wordArguments) {
+        ULONG_PTR words[kMaxWordArguments];
+        for (UINT p = 0; p < paramCount; ++p) words[p] = WordOf(slots[p].callArg);
+        memberResult = CallWithWords(vtableOwner, plan.func->oVft, paramCount, words);
+    } else {
+        VARIANT returned;
+        VariantInit(&returned);
+        hr = DispCallFunc(vtableOwner, plan.func->oVft, CC_STDCALL, VT_ERROR, paramCount, callTypes.data(),
+                          callArgs.data(), &returned);
+        if (FAILED(hr)) return hr;
+        memberResult = returned.scode;
+    }
     for (UINT p = 0; p < plan.inputs; ++p) FinishSlot(slots[p]);
     if (FAILED(memberResult)) {
         FillExcepInfo(memberResult, exception);

@@ -68,6 +68,33 @@ TEST(CallPlanTest, TheAccessKindSelectsTheFunction) {
     EXPECT_FALSE(plan.params[0].type.byRef);
 }
 
+// Functions whose arguments are all references, integers, truth values,
+// strings or interfaces are called without DispCallFunc; a floating-point
+// value travels in a register of its own on x86_64 and must not.
+TEST(CallPlanTest, OnlyWordSizedArgumentsBypassDispCallFunc) {
+    VARIANT number = Long(1);
+    struct Case {
+        const char* what;
+        const IID* iid;
+        DISPID member;
+        WORD flags;
+        bool words;
+    } cases[] = {
+        {"two long references and a result", &IID__clsVxTimeTimerMainA, 0x60030009, DISPATCH_METHOD, true},
+        {"an enumeration by value", &IID__clsVxTimeTimerItemA, 0x68030009, DISPATCH_PROPERTYPUT, true},
+        {"a string by value", &IID__clsVxTimeTimerItemA, 0x68030008, DISPATCH_PROPERTYPUT, true},
+        {"a truth value by value", &IID__clsVxTimeTimerItemA, 0x68030002, DISPATCH_PROPERTYPUT, true},
+        {"a float result", &IID__clsVxTimeTimerItemA, 0x68030001, DISPATCH_PROPERTYGET, true},
+        {"a float by value", &IID__clsVxTimeTimerItemA, 0x68030001, DISPATCH_PROPERTYPUT, false},
+        {"six references and a result", &IID__clsVxTimeTimerItemsA, 0x60030006, DISPATCH_METHOD, true},
+    };
+    for (const Case& c : cases) {
+        CallPlan plan;
+        ASSERT_EQ(S_OK, PlanFor(*c.iid, c.member, c.flags, &number, plan)) << c.what;
+        EXPECT_EQ(c.words, plan.wordArguments) << c.what;
+    }
+}
+
 // The function a plan calls and how it passes each parameter.
 void ExpectSamePlan(const CallPlan& fresh, const CallPlan& cached) {
     ASSERT_NE(nullptr, fresh.func.Get());
@@ -79,6 +106,7 @@ void ExpectSamePlan(const CallPlan& fresh, const CallPlan& cached) {
     EXPECT_EQ(fresh.hasRetval, cached.hasRetval);
     EXPECT_EQ(fresh.inputs, cached.inputs);
     EXPECT_EQ(fresh.regularInputs, cached.regularInputs);
+    EXPECT_EQ(fresh.wordArguments, cached.wordArguments);
     ASSERT_EQ(fresh.params.size(), cached.params.size());
     for (size_t p = 0; p < fresh.params.size(); ++p) {
         EXPECT_EQ(fresh.params[p].type.kind, cached.params[p].type.kind) << "parameter " << p;
