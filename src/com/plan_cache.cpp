@@ -44,9 +44,15 @@ private:
 };
 
 PlanCache& TheCache() {
-    // Never destroyed: at process end the type descriptions may be gone.
-    static PlanCache* cache = new PlanCache;
-    return *cache;
+    // Never destroyed (at process end the type descriptions may be gone),
+    // and made without allocating, so that discarding cannot fail.
+    union Storage {
+        Storage() : cache() {}
+        ~Storage() {}
+        PlanCache cache;
+    };
+    static Storage storage;
+    return storage.cache;
 }
 
 const InterfacePlans* Published(PlanCache& cache, ITypeInfo* info) {
