@@ -1,6 +1,7 @@
 #include "com/call_plan.h"
 
 #include "com/type_library.h"
+#include "com/vtable_call.h"
 
 namespace zx {
 namespace {
@@ -80,36 +81,40 @@ VARTYPE VarTypeOf(Kind kind) {
     return VT_EMPTY;
 }
 
-HRESULT SelectFunction(ITypeInfo* info, DISPID member, WORD flags, const VARIANT* putValue, UINT* index) {
-    TypeAttr attr(info);
-    if (!attr) return E_UNEXPECTED;
-    struct Candidate {
-        UINT index;
-        INVOKEKIND kind;
+int ChooseFunction(const INVOKEKIND* kinds, UINT count, WORD flags, const VARIANT* putValue) {
+    auto find = [&](INVOKEKIND kind) {
+        for (UINT i = 0; i < count; ++i)
+            if (kinds[i] == kind) return static_cast<int>(i);
+        return -1;
     };
-    std::vector<Candidate> candidates;
-    for (UINT i = 0; i < attr->cFuncs; ++i) {
-        FuncDesc desc(info, i);
-        if (desc.Get() && desc->memid == member) candidates.push_back({i, desc->invkind});
-    }
-    if (candidates.empty()) return DISP_E_MEMBERNOTFOUND;
-    auto find = [&](INVOKEKIND kind) -> const Candidate* {
-        for (const Candidate& c : candidates)
-            if (c.kind == kind) return &c;
-        return nullptr;
-    };
-    const Candidate* found = nullptr;
+    int found = -1;
     const bool objectValue = IsObjectValue(putValue);
     if ((flags & DISPATCH_PROPERTYPUTREF) && (objectValue || !(flags & DISPATCH_PROPERTYPUT)))
         found = find(INVOKE_PROPERTYPUTREF);
-    if (!found && (flags & DISPATCH_PROPERTYPUT)) {
+    if (found < 0 && (flags & DISPATCH_PROPERTYPUT)) {
         found = find(INVOKE_PROPERTYPUT);
-        if (!found && objectValue) found = find(INVOKE_PROPERTYPUTREF);
+        if (found < 0 && objectValue) found = find(INVOKE_PROPERTYPUTREF);
     }
-    if (!found && (flags & DISPATCH_METHOD)) found = find(INVOKE_FUNC);
-    if (!found && (flags & DISPATCH_PROPERTYGET)) found = find(INVOKE_PROPERTYGET);
-    if (!found) return DISP_E_MEMBERNOTFOUND;
-    *index = found->index;
+    if (found < 0 && (flags & DISPATCH_METHOD)) found = find(INVOKE_FUNC);
+    if (found < 0 && (flags & DISPATCH_PROPERTYGET)) found = find(INVOKE_PROPERTYGET);
+    return found;
+}
+
+HRESULT SelectFunction(ITypeInfo* info, DISPID member, WORD flags, const VARIANT* putValue, UINT* index) {
+    TypeAttr attr(info);
+    if (!attr) return E_UNEXPECTED;
+    std::vector<UINT> indices;
+    std::vector<INVOKEKIND> kinds;
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FuncDesc desc(info, i);
+        if (desc.Get() && desc->memid == member) {
+            indices.push_back(i);
+            kinds.push_back(desc->invkind);
+        }
+    }
+    const int chosen = ChooseFunction(kinds.data(), static_cast<UINT>(kinds.size()), flags, putValue);
+    if (chosen < 0) return DISP_E_MEMBERNOTFOUND;
+    *index = indices[chosen];
     return S_OK;
 }
 
@@ -129,6 +134,13 @@ HRESULT BuildCallPlan(ITypeInfo* info, UINT index, CallPlan& plan) {
         param.element = &func->lprgelemdescParam[p];
         param.type = Describe(info, param.element->tdesc);
         param.optional = param.element->paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT);
+    }
+    plan.wordArguments = count <= kMaxWordArguments;
+    for (const ParamPlan& param : plan.params) {
+        const Kind kind = param.type.kind;
+        const bool word = kind == Kind::Int32 || kind == Kind::Int16 || kind == Kind::Bool ||
+                          kind == Kind::String || kind == Kind::Object;
+        if (!param.type.byRef && !word) plan.wordArguments = false;
     }
     return S_OK;
 }

@@ -2,7 +2,7 @@
 // The half of a dispatched call that depends only on the type description:
 // which function the member and the kind of access name, and how each of
 // its parameters is passed. Nothing here looks at the caller's arguments
-// except to tell a plain put of an object (see SelectFunction), so a plan
+// except to tell a plain put of an object (see ChooseFunction), so a plan
 // can be kept and used for every later call of the same function.
 #include <windows.h>
 #include <oaidl.h>
@@ -39,12 +39,21 @@ struct CallPlan {
     bool hasRetval = false;
     UINT inputs = 0;         // the parameters callers pass: all but the retval
     UINT regularInputs = 0;  // of those, all but a put's value
+    // Every parameter travels as one machine word (a reference, an integer,
+    // a truth value, a string or an interface pointer), so the function can
+    // be called with CallWithWords rather than DispCallFunc.
+    bool wordArguments = false;
 };
 
-// The function of `info` that a call of `member` with `flags` names: its
-// index in `index`, or DISP_E_MEMBERNOTFOUND. A plain put of an object
+// Which of a member's functions, given by their kinds, a call with `flags`
+// names: its position in `kinds`, or -1. A plain put of an object
 // (`putValue`) on a property that has only a reference setter is taken as
 // that setter (JScript assigns objects that way).
+int ChooseFunction(const INVOKEKIND* kinds, UINT count, WORD flags, const VARIANT* putValue);
+
+// The function of `info` that a call of `member` with `flags` names: its
+// index in `index`, or DISP_E_MEMBERNOTFOUND; chosen as ChooseFunction
+// does, from every function description of `info`.
 HRESULT SelectFunction(ITypeInfo* info, DISPID member, WORD flags, const VARIANT* putValue, UINT* index);
 
 // The plan for function `index` of `info`. A parameter of a type the

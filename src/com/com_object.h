@@ -6,6 +6,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <new>
 #include <utility>
 
@@ -70,7 +71,7 @@ public:
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = VtableTypeInfoOf(__uuidof(Interface));
+        ITypeInfo* info = VtableInfo();
         if (!info) return TYPE_E_CANTLOADLIBRARY;
         // The object stays alive through the call whatever the member does.
         ComPtr<Interface> self(static_cast<Interface*>(this));
@@ -87,6 +88,19 @@ protected:
     virtual void* QueryExtra(REFIID) { return nullptr; }
 
 private:
+    // The function table's description, looked up once per interface rather
+    // than under the type library's lock on every call (the descriptions
+    // live as long as the process; a failed look-up is tried again).
+    static ITypeInfo* VtableInfo() noexcept {
+        static std::atomic<ITypeInfo*> cached{nullptr};
+        ITypeInfo* info = cached.load(std::memory_order_acquire);
+        if (!info) {
+            info = VtableTypeInfoOf(__uuidof(Interface));
+            cached.store(info, std::memory_order_release);
+        }
+        return info;
+    }
+
     LONG references_ = 0;  // the first owner is the ComPtr that MakeObject returns
 };
 

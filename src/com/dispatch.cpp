@@ -1,13 +1,15 @@
 #include "com/dispatch.h"
 
 #include <new>
-#include <vector>
 
+#include "com/call_buffer.h"
 #include "com/call_plan.h"
 #include "com/errors.h"
 #include "com/owned.h"
+#include "com/plan_cache.h"
 #include "com/record_object.h"
 #include "com/type_library.h"
+#include "com/vtable_call.h"
 
 namespace zx {
 namespace {
@@ -30,15 +32,36 @@ bool LacksReferent(const VARIANT* arg) {
 
 void* DataOf(VARIANT* v) { return &v->lVal; }
 
+// Empties a VARIANT that may hold a value, leaving it all zero (VT_EMPTY).
+void Reset(VARIANT* v) {
+    if (v->vt != VT_EMPTY) VariantClear(v);
+    memset(v, 0, sizeof(*v));
+}
+
+// A number or truth value of the parameter's own type, itself or in a
+// script variable, is taken as it is: converting it would copy it unchanged.
+bool TakeAsItIs(VARIANT* target, const VARIANT* source, Kind kind) {
+    if (kind != Kind::Int32 && kind != Kind::Int16 && kind != Kind::Bool && kind != Kind::Float &&
+        kind != Kind::Double)
+        return false;
+    if (source->vt == (VT_VARIANT | VT_BYREF) && source->pvarVal) source = source->pvarVal;
+    const VARTYPE vt = VarTypeOf(kind);
+    if (source->vt != vt) return false;
+    Reset(target);
+    target->vt = vt;
+    target->llVal = source->llVal;  // the whole value field, whatever its width
+    return true;
+}
+
 // Converts `source` into `target` (cleared, then typed as `type`). Records
 // take the record path; no other parameter takes one.
 HRESULT Convert(VARIANT* target, const VARIANT* source, const ParamType& type) {
+    if (TakeAsItIs(target, source, type.kind)) return S_OK;
     if (HoldsRecord(*source)) return DISP_E_TYPEMISMATCH;
     Variant value;
     HRESULT hr = VariantCopyInd(&value, const_cast<VARIANT*>(source));
     if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
-    VariantClear(target);
-    memset(target, 0, sizeof(*target));
+    Reset(target);
     if (type.kind == Kind::Variant) return VariantCopy(target, &value);
     if (type.kind == Kind::Object) {
         VARTYPE objectType = type.iid == IID_IUnknown ? VT_UNKNOWN : VT_DISPATCH;
@@ -62,8 +85,7 @@ HRESULT DefaultValue(VARIANT* target, const ELEMDESC& element, const ParamType& 
     const PARAMDESC& param = element.paramdesc;
     if ((param.wParamFlags & PARAMFLAG_FHASDEFAULT) && param.pparamdescex)
         return Convert(target, &param.pparamdescex->varDefaultValue, type);
-    VariantClear(target);
-    memset(target, 0, sizeof(*target));
+    Reset(target);
     if (type.kind == Kind::Variant) {
         target->vt = VT_ERROR;
         target->scode = DISP_E_PARAMNOTFOUND;
@@ -79,13 +101,14 @@ HRESULT DefaultValue(VARIANT* target, const ELEMDESC& element, const ParamType& 
 }
 
 // One parameter of the call: the converted value the component owns, and
-// what DispCallFunc passes.
+// what DispCallFunc passes. Made for every call, so it costs nothing until
+// a parameter needs one of its parts.
 struct Slot {
-    ParamType type;
+    const ParamType* type = nullptr;  // in the plan
     Variant value;
-    Variant before;             // the converted input, to tell whether it changed
-    RecordData record;          // the component's own record, for one not passed as a record
-    void* pointer = nullptr;    // for a by-reference parameter
+    Variant before;                   // the converted input, to tell whether it changed
+    RecordData record;                // the component's own record, for one not passed as a record
+    void* pointer = nullptr;          // for a by-reference parameter
     VARIANT* writeBack = nullptr;
     ComPtr<IDispatch> recordObject;
     VARIANT callArg{};
@@ -93,7 +116,7 @@ struct Slot {
 
 // A record of the component's own for the member to fill or read.
 HRESULT OwnRecord(Slot& slot) {
-    slot.pointer = slot.record.Create(slot.type.record);
+    slot.pointer = slot.record.Create(slot.type->record);
     return slot.pointer ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -102,7 +125,7 @@ HRESULT PrepareRecord(Slot& slot, VARIANT* arg) {
     if (IsMissing(arg) || arg->vt == VT_EMPTY || arg->vt == VT_NULL) return OwnRecord(slot);
     if ((arg->vt & ~VT_BYREF) == VT_RECORD) {
         GUID guid{};
-        if (!arg->pRecInfo || FAILED(arg->pRecInfo->GetGuid(&guid)) || guid != slot.type.iid)
+        if (!arg->pRecInfo || FAILED(arg->pRecInfo->GetGuid(&guid)) || guid != slot.type->iid)
             return DISP_E_TYPEMISMATCH;
         if (!arg->pvRecord) return OwnRecord(slot);
         slot.pointer = arg->pvRecord;
@@ -113,7 +136,7 @@ HRESULT PrepareRecord(Slot& slot, VARIANT* arg) {
         if (!object) return DISP_E_TYPEMISMATCH;
         HRESULT hr = OwnRecord(slot);
         if (FAILED(hr)) return hr;
-        if (!ReadRecordFields(object, slot.type.record, slot.pointer)) return DISP_E_TYPEMISMATCH;
+        if (!ReadRecordFields(object, slot.type->record, slot.pointer)) return DISP_E_TYPEMISMATCH;
         slot.recordObject = object;
         return S_OK;
     }
@@ -121,14 +144,15 @@ HRESULT PrepareRecord(Slot& slot, VARIANT* arg) {
 }
 
 HRESULT PrepareByRef(Slot& slot, VARIANT* arg, const ELEMDESC& element) {
-    if (slot.type.kind == Kind::Record) return PrepareRecord(slot, arg);
-    VARTYPE vt = VarTypeOf(slot.type.kind);
-    if (slot.type.kind == Kind::Object && slot.type.iid == IID_IUnknown) vt = VT_UNKNOWN;
-    bool exactObject = slot.type.kind != Kind::Object || slot.type.iid == IID_IDispatch ||
-                       slot.type.iid == IID_IUnknown;
-    if (IsMissing(arg) && (slot.type.kind != Kind::Variant || !arg)) {
-        HRESULT hr = DefaultValue(&slot.value, element, slot.type);
-        slot.pointer = slot.type.kind == Kind::Variant ? static_cast<void*>(slot.value.Get()) : DataOf(slot.value.Get());
+    if (slot.type->kind == Kind::Record) return PrepareRecord(slot, arg);
+    VARTYPE vt = VarTypeOf(slot.type->kind);
+    if (slot.type->kind == Kind::Object && slot.type->iid == IID_IUnknown) vt = VT_UNKNOWN;
+    bool exactObject = slot.type->kind != Kind::Object || slot.type->iid == IID_IDispatch ||
+                       slot.type->iid == IID_IUnknown;
+    if (IsMissing(arg) && (slot.type->kind != Kind::Variant || !arg)) {
+        HRESULT hr = DefaultValue(&slot.value, element, *slot.type);
+        slot.pointer =
+            slot.type->kind == Kind::Variant ? static_cast<void*>(slot.value.Get()) : DataOf(slot.value.Get());
         return hr;
     }
     if (exactObject && arg->vt == (vt | VT_BYREF)) {
@@ -138,7 +162,7 @@ HRESULT PrepareByRef(Slot& slot, VARIANT* arg, const ELEMDESC& element) {
     VARIANT* source = arg;
     if (arg->vt == (VT_VARIANT | VT_BYREF) && arg->pvarVal) {
         VARIANT* inner = arg->pvarVal;
-        if (slot.type.kind == Kind::Variant) {
+        if (slot.type->kind == Kind::Variant) {
             slot.pointer = inner;
             return S_OK;
         }
@@ -155,18 +179,19 @@ HRESULT PrepareByRef(Slot& slot, VARIANT* arg, const ELEMDESC& element) {
         source = inner;
         slot.writeBack = inner;
     }
-    HRESULT hr = Convert(slot.value.Get(), source, slot.type);
+    HRESULT hr = Convert(slot.value.Get(), source, *slot.type);
     if (FAILED(hr)) return hr;
     if (slot.writeBack) VariantCopy(slot.before.Get(), slot.value.Get());
-    slot.pointer = slot.type.kind == Kind::Variant ? static_cast<void*>(slot.value.Get()) : DataOf(slot.value.Get());
+    slot.pointer =
+        slot.type->kind == Kind::Variant ? static_cast<void*>(slot.value.Get()) : DataOf(slot.value.Get());
     return S_OK;
 }
 
 void FinishSlot(Slot& slot) {
-    if (slot.recordObject) WriteRecordFields(slot.recordObject.Get(), slot.type.record, slot.record.Get());
+    if (slot.recordObject) WriteRecordFields(slot.recordObject.Get(), slot.type->record, slot.record.Get());
     if (!slot.writeBack) return;
     bool changed = VarCmp(slot.before.Get(), slot.value.Get(), LOCALE_USER_DEFAULT, 0) != VARCMP_EQ;
-    if (slot.type.kind == Kind::Object) changed = slot.before->punkVal != slot.value->punkVal;
+    if (slot.type->kind == Kind::Object) changed = slot.before->punkVal != slot.value->punkVal;
     if (!changed) return;
     VARTYPE original = slot.writeBack->vt;
     Variant converted;
@@ -181,8 +206,8 @@ void FinishSlot(Slot& slot) {
 HRESULT StoreResult(Slot& slot, VARIANT* result) {
     if (!result) return S_OK;
     VariantInit(result);
-    if (slot.type.kind == Kind::Record) {
-        IRecordInfo* info = slot.type.record;
+    if (slot.type->kind == Kind::Record) {
+        IRecordInfo* info = slot.type->record;
         void* copy = nullptr;
         HRESULT hr = info->RecordCreateCopy(slot.record.Get(), &copy);
         if (FAILED(hr)) return hr;
@@ -228,13 +253,17 @@ HRESULT ReadArguments(DISPPARAMS* params, WORD flags, Arguments& args) {
     return S_OK;
 }
 
-// Which caller argument each parameter receives, and its position in
-// rgvarg (which holds the arguments in reverse). A call that selected no
-// put passes every argument as a regular one.
-struct ArgumentMap {
-    std::vector<VARIANT*> argFor;
-    std::vector<UINT> argIndex;
+// Which caller argument each parameter receives (null for none), and its
+// position in rgvarg (which holds the arguments in reverse). A call that
+// selected no put passes every argument as a regular one.
+struct MappedArgument {
+    VARIANT* arg = nullptr;
+    UINT index = 0;
 };
+
+// Parameters whose per-call storage lives on the stack.
+constexpr size_t kInlineParams = 8;
+using ArgumentMap = CallBuffer<MappedArgument, kInlineParams>;
 
 HRESULT MapArguments(const CallPlan& plan, Arguments& args, ArgumentMap& map, UINT* argError) {
     if (!plan.isPut) {
@@ -245,36 +274,33 @@ HRESULT MapArguments(const CallPlan& plan, Arguments& args, ArgumentMap& map, UI
     const UINT argCount = params.cArgs, namedCount = params.cNamedArgs;
     const UINT positional = argCount - namedCount - (plan.isPut && args.firstNamed == 0 ? 1 : 0);
     if (positional > plan.regularInputs) return DISP_E_BADPARAMCOUNT;
-    map.argFor.assign(plan.params.size(), nullptr);
-    map.argIndex.assign(plan.params.size(), 0);
     for (UINT p = 0; p < positional; ++p) {
-        map.argIndex[p] = argCount - 1 - p;
-        map.argFor[p] = &params.rgvarg[map.argIndex[p]];
+        map[p].index = argCount - 1 - p;
+        map[p].arg = &params.rgvarg[map[p].index];
     }
     for (UINT k = args.firstNamed; k < namedCount; ++k) {
         DISPID id = params.rgdispidNamedArgs[k];
-        if (id < 0 || UINT(id) >= plan.regularInputs || map.argFor[id]) {
+        if (id < 0 || UINT(id) >= plan.regularInputs || map[id].arg) {
             if (argError) *argError = k;
             return DISP_E_PARAMNOTFOUND;
         }
-        map.argFor[id] = &params.rgvarg[k];
-        map.argIndex[id] = k;
+        map[id].arg = &params.rgvarg[k];
+        map[id].index = k;
     }
-    if (plan.isPut) map.argFor[plan.inputs - 1] = args.putValue;
+    if (plan.isPut) map[plan.inputs - 1].arg = args.putValue;
     return S_OK;
 }
 
 // The slot of an [out, retval] parameter: the type's zero value, holding
 // nothing, since the member stores its result over it unfreed.
 HRESULT PrepareResult(Slot& slot) {
-    slot.value.Clear();
-    memset(slot.value.Get(), 0, sizeof(VARIANT));
-    if (slot.type.kind == Kind::Record) return OwnRecord(slot);
-    if (slot.type.kind == Kind::Variant) {
+    Reset(slot.value.Get());
+    if (slot.type->kind == Kind::Record) return OwnRecord(slot);
+    if (slot.type->kind == Kind::Variant) {
         slot.pointer = slot.value.Get();
         return S_OK;
     }
-    slot.value->vt = VarTypeOf(slot.type.kind);
+    slot.value->vt = VarTypeOf(slot.type->kind);
     slot.pointer = DataOf(slot.value.Get());
     return S_OK;
 }
@@ -295,45 +321,53 @@ HRESULT PrepareInput(Slot& slot, const ParamPlan& param, VARIANT* arg, UINT argI
         }
         arg = &omitted;
     }
-    if (IsMissing(arg) && !param.optional && slot.type.kind != Kind::Record) {
+    if (IsMissing(arg) && !param.optional && slot.type->kind != Kind::Record) {
         if (!arg && args.params->cNamedArgs == args.firstNamed) return DISP_E_BADPARAMCOUNT;
         return DISP_E_PARAMNOTOPTIONAL;
     }
-    if (!arg && slot.type.kind == Kind::Record && !param.optional) return DISP_E_BADPARAMCOUNT;
+    if (!arg && slot.type->kind == Kind::Record && !param.optional) return DISP_E_BADPARAMCOUNT;
     HRESULT hr;
-    if (slot.type.byRef) {
+    if (slot.type->byRef) {
         hr = PrepareByRef(slot, arg, *param.element);
-    } else if (IsMissing(arg) && slot.type.kind != Kind::Variant) {
-        hr = DefaultValue(&slot.value, *param.element, slot.type);
+    } else if (IsMissing(arg) && slot.type->kind != Kind::Variant) {
+        hr = DefaultValue(&slot.value, *param.element, *slot.type);
     } else {
-        hr = Convert(slot.value.Get(), arg, slot.type);
+        hr = Convert(slot.value.Get(), arg, *slot.type);
     }
     if (FAILED(hr) && argError && arg) *argError = argIndex;
     return hr;
+}
+
+// The machine word a reference, integer, truth value, string or interface
+// argument travels as: the start of its value field (the callee reads its
+// own width of it).
+ULONG_PTR WordOf(const VARIANT& arg) {
+    ULONG_PTR word;
+    memcpy(&word, &arg.llVal, sizeof(word));
+    return word;
 }
 
 // Converts the arguments, calls the member through its vtable entry, hands
 // back what it changed and its result.
 HRESULT ExecuteCallPlan(const CallPlan& plan, IUnknown* vtableOwner, Arguments& args, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) {
-    ArgumentMap map;
+    const UINT paramCount = static_cast<UINT>(plan.params.size());
+    ArgumentMap map(paramCount);
     HRESULT hr = MapArguments(plan, args, map, argError);
     if (FAILED(hr)) return hr;
 
-    const UINT paramCount = static_cast<UINT>(plan.params.size());
-    std::vector<Slot> slots(paramCount);
-    std::vector<VARTYPE> callTypes(paramCount);
-    std::vector<VARIANTARG*> callArgs(paramCount);
+    CallBuffer<Slot, kInlineParams> slots(paramCount);
+    CallBuffer<VARTYPE, kInlineParams> callTypes(paramCount);
+    CallBuffer<VARIANTARG*, kInlineParams> callArgs(paramCount);
     for (UINT p = 0; p < paramCount; ++p) {
         const ParamPlan& param = plan.params[p];
         Slot& slot = slots[p];
-        slot.type = param.type;
-        if (slot.type.kind == Kind::Unsupported) return DISP_E_BADVARTYPE;
+        slot.type = &param.type;
+        if (slot.type->kind == Kind::Unsupported) return DISP_E_BADVARTYPE;
         const bool isRetval = plan.hasRetval && p == paramCount - 1;
-        hr = isRetval ? PrepareResult(slot)
-                      : PrepareInput(slot, param, map.argFor[p], map.argIndex[p], args, argError);
+        hr = isRetval ? PrepareResult(slot) : PrepareInput(slot, param, map[p].arg, map[p].index, args, argError);
         if (FAILED(hr)) return hr;
-        if (slot.type.byRef || isRetval) {
+        if (slot.type->byRef || isRetval) {
             slot.callArg.vt = VT_BYREF | VT_I4;
             slot.callArg.byref = slot.pointer;
         } else {
@@ -343,13 +377,20 @@ HRESULT ExecuteCallPlan(const CallPlan& plan, IUnknown* vtableOwner, Arguments& 
         callArgs[p] = &slot.callArg;
     }
 
-    VARIANT returned;
-    VariantInit(&returned);
+    HRESULT memberResult = S_OK;
     SetErrorInfo(0, nullptr);
-    hr = DispCallFunc(vtableOwner, plan.func->oVft, CC_STDCALL, VT_ERROR, paramCount, callTypes.data(),
-                      callArgs.data(), &returned);
-    if (FAILED(hr)) return hr;
-    HRESULT memberResult = returned.scode;
+    if (plan.wordArguments) {
+        ULONG_PTR words[kMaxWordArguments];
+        for (UINT p = 0; p < paramCount; ++p) words[p] = WordOf(slots[p].callArg);
+        memberResult = CallWithWords(vtableOwner, plan.func->oVft, paramCount, words);
+    } else {
+        VARIANT returned;
+        VariantInit(&returned);
+        hr = DispCallFunc(vtableOwner, plan.func->oVft, CC_STDCALL, VT_ERROR, paramCount, callTypes.data(),
+                          callArgs.data(), &returned);
+        if (FAILED(hr)) return hr;
+        memberResult = returned.scode;
+    }
     for (UINT p = 0; p < plan.inputs; ++p) FinishSlot(slots[p]);
     if (FAILED(memberResult)) {
         FillExcepInfo(memberResult, exception);
@@ -375,13 +416,10 @@ HRESULT Dispatch(ITypeInfo* info, IUnknown* vtableOwner, DISPID member, WORD fla
     Arguments args;
     HRESULT hr = ReadArguments(params ? params : &none, flags, args);  // no DISPPARAMS: a call without arguments
     if (FAILED(hr)) return hr;
-    UINT index = 0;
-    hr = SelectFunction(info, member, flags, args.putValue, &index);
+    const CallPlan* plan = nullptr;
+    hr = FindCallPlan(info, member, flags, args.putValue, &plan);
     if (FAILED(hr)) return hr;
-    CallPlan plan;
-    hr = BuildCallPlan(info, index, plan);
-    if (FAILED(hr)) return hr;
-    return ExecuteCallPlan(plan, vtableOwner, args, result, exception, argError);
+    return ExecuteCallPlan(*plan, vtableOwner, args, result, exception, argError);
 }
 
 }  // namespace

@@ -4,8 +4,12 @@
 // ITypeInfo::Invoke cannot serve these interfaces as clients use them (it
 // refuses records, rejects script variables passed to typed by-reference
 // parameters and accepts surplus arguments), so calls are dispatched here:
-// the member is chosen from its FUNCDESC, every argument is converted to the
-// parameter's type, and the vtable entry is called with DispCallFunc.
+// the member's function and the way each parameter is passed come from a
+// plan made once per interface (com/plan_cache.h), every argument is
+// converted to the parameter's type, and the vtable entry is called
+// directly (com/vtable_call.h) when every argument is a machine word, with
+// DispCallFunc otherwise. For up to eight parameters the dispatcher keeps its
+// per-call storage on the stack (conversions and members may allocate).
 #include <windows.h>
 #include <oaidl.h>
 

@@ -46,12 +46,15 @@ private:
     BSTR value_ = nullptr;
 };
 
+// Empty owners cost nothing to make or destroy: a call makes several.
 class Variant {
 public:
-    Variant() { VariantInit(&value_); }
+    Variant() : value_{} {}  // all zero: VT_EMPTY
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
-    ~Variant() { VariantClear(&value_); }
+    ~Variant() {
+        if (value_.vt != VT_EMPTY) VariantClear(&value_);
+    }
     VARIANT* operator&() { return &value_; }
     VARIANT* Get() { return &value_; }
     const VARIANT& operator*() const { return value_; }
@@ -60,7 +63,7 @@ public:
     // Hands the value to a caller-owned VARIANT.
     void MoveTo(VARIANT* target) {
         *target = value_;
-        VariantInit(&value_);
+        value_ = VARIANT{};
     }
 
 private:

@@ -4,6 +4,7 @@
 
 #include "apartment/apartment.h"
 #include "com/module.h"
+#include "com/plan_cache.h"
 #include "component/class_table.h"
 #include "component/layer_links.h"
 #include "component/per_user_registration.h"
@@ -32,6 +33,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         } else {
             zx::DiscardApartment();
             zx::ReleaseApartmentSlot();
+            zx::DiscardCallPlans();
         }
         break;
     default:

@@ -220,6 +220,51 @@ TEST_F(DispatchTest, PropertyAccessorsAreToldApart) {
     EXPECT_EQ(nullptr, cleared.value->pdispVal);
 }
 
+// A member's later calls reuse what its first call planned: each kind of
+// access still reaches its own function however the calls alternate.
+TEST_F(DispatchTest, AccessKindsAlternateOnTheSameMember) {
+    AdditionalArguStru record{};
+    CallResult added;
+    Call(timers.Get(), L"Add", DISPATCH_METHOD, {Long(1), RecordRef(&record), Long(10)}, added);
+    ASSERT_EQ(S_OK, added.hr);
+    ComPtr<IDispatch> timer = GetObject(timers.Get(), L"Item", {Long(1)});
+    VARIANT object;
+    object.vt = VT_DISPATCH;
+    object.pdispVal = groups.Get();
+    VARIANT null;
+    null.vt = VT_NULL;
+    for (LONG round = 0; round < 3; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        CallResult let, setOnLet, getAsMethod;
+        Call(timer.Get(), L"hWnd", DISPATCH_PROPERTYPUT, {Long(600 + round)}, let);
+        EXPECT_EQ(S_OK, let.hr);
+        Call(timer.Get(), L"hWnd", DISPATCH_PROPERTYPUTREF, {Long(1)}, setOnLet);
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND, setOnLet.hr);
+        Call(timer.Get(), L"hWnd", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, getAsMethod);
+        ASSERT_EQ(S_OK, getAsMethod.hr);
+        EXPECT_EQ(VT_I4, getAsMethod.value->vt);
+        EXPECT_EQ(600 + round, getAsMethod.value->lVal);
+
+        // BuddyObject has a reference setter only.
+        CallResult put, number, set, cleared;
+        Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUT, {object}, put);
+        EXPECT_EQ(S_OK, put.hr);
+        EXPECT_EQ(groups.Get(), GetObject(service.Get(), L"BuddyObject").Get());
+        Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUT, {Long(round)}, number);
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND, number.hr);
+        Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUT, {null}, cleared);
+        EXPECT_EQ(S_OK, cleared.hr);
+        EXPECT_EQ(nullptr, GetObject(service.Get(), L"BuddyObject").Get());
+        Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUTREF, {object}, set);
+        EXPECT_EQ(S_OK, set.hr);
+        EXPECT_EQ(groups.Get(), GetObject(service.Get(), L"BuddyObject").Get());
+        object.pdispVal = nullptr;
+        Call(service.Get(), L"BuddyObject", DISPATCH_PROPERTYPUTREF, {object}, set);
+        EXPECT_EQ(S_OK, set.hr);
+        object.pdispVal = groups.Get();
+    }
+}
+
 TEST_F(DispatchTest, ScriptVariablesPassedByReference) {
     // Script engines pass variables as VARIANT references whatever the
     // parameter type; a changed value is written back into the variable.

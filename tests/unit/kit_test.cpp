@@ -4,6 +4,7 @@
 
 #include "apartment/service_links.h"
 #include "com/call_plan.h"
+#include "com/plan_cache.h"
 #include "com/record_object.h"
 #include "component/layer_links.h"
 
@@ -65,6 +66,138 @@ TEST(CallPlanTest, TheAccessKindSelectsTheFunction) {
     EXPECT_EQ(0u, plan.regularInputs);
     EXPECT_EQ(Kind::Object, plan.params[0].type.kind);
     EXPECT_FALSE(plan.params[0].type.byRef);
+}
+
+// Functions whose arguments are all references, integers, truth values,
+// strings or interfaces are called without DispCallFunc; a floating-point
+// value travels in a register of its own on x86_64 and must not.
+TEST(CallPlanTest, OnlyWordSizedArgumentsBypassDispCallFunc) {
+    VARIANT number = Long(1);
+    struct Case {
+        const char* what;
+        const IID* iid;
+        DISPID member;
+        WORD flags;
+        bool words;
+    } cases[] = {
+        {"two long references and a result", &IID__clsVxTimeTimerMainA, 0x60030009, DISPATCH_METHOD, true},
+        {"an enumeration by value", &IID__clsVxTimeTimerItemA, 0x68030009, DISPATCH_PROPERTYPUT, true},
+        {"a string by value", &IID__clsVxTimeTimerItemA, 0x68030008, DISPATCH_PROPERTYPUT, true},
+        {"a truth value by value", &IID__clsVxTimeTimerItemA, 0x68030002, DISPATCH_PROPERTYPUT, true},
+        {"a float result", &IID__clsVxTimeTimerItemA, 0x68030001, DISPATCH_PROPERTYGET, true},
+        {"a float by value", &IID__clsVxTimeTimerItemA, 0x68030001, DISPATCH_PROPERTYPUT, false},
+        {"six references and a result", &IID__clsVxTimeTimerItemsA, 0x60030006, DISPATCH_METHOD, true},
+    };
+    for (const Case& c : cases) {
+        CallPlan plan;
+        ASSERT_EQ(S_OK, PlanFor(*c.iid, c.member, c.flags, &number, plan)) << c.what;
+        EXPECT_EQ(c.words, plan.wordArguments) << c.what;
+    }
+}
+
+// The function a plan calls and how it passes each parameter.
+void ExpectSamePlan(const CallPlan& fresh, const CallPlan& cached) {
+    ASSERT_NE(nullptr, fresh.func.Get());
+    ASSERT_NE(nullptr, cached.func.Get());
+    EXPECT_EQ(fresh.func->memid, cached.func->memid);
+    EXPECT_EQ(fresh.func->invkind, cached.func->invkind);
+    EXPECT_EQ(fresh.func->oVft, cached.func->oVft);
+    EXPECT_EQ(fresh.isPut, cached.isPut);
+    EXPECT_EQ(fresh.hasRetval, cached.hasRetval);
+    EXPECT_EQ(fresh.inputs, cached.inputs);
+    EXPECT_EQ(fresh.regularInputs, cached.regularInputs);
+    EXPECT_EQ(fresh.wordArguments, cached.wordArguments);
+    ASSERT_EQ(fresh.params.size(), cached.params.size());
+    for (size_t p = 0; p < fresh.params.size(); ++p) {
+        EXPECT_EQ(fresh.params[p].type.kind, cached.params[p].type.kind) << "parameter " << p;
+        EXPECT_EQ(fresh.params[p].type.byRef, cached.params[p].type.byRef) << "parameter " << p;
+        EXPECT_EQ(fresh.params[p].type.iid, cached.params[p].type.iid) << "parameter " << p;
+        EXPECT_EQ(fresh.params[p].type.record, cached.params[p].type.record) << "parameter " << p;
+        EXPECT_EQ(fresh.params[p].optional, cached.params[p].optional) << "parameter " << p;
+    }
+}
+
+struct Selection {
+    const char* what;
+    const IID* iid;
+    DISPID member;
+    WORD flags;
+    const VARIANT* putValue;
+};
+
+// The cached plan of every call is the one a fresh selection and planning
+// give, whatever kinds of access on the same member follow each other.
+void ExpectCacheMatchesFreshSelection(const std::vector<Selection>& calls) {
+    for (const Selection& call : calls) {
+        SCOPED_TRACE(call.what);
+        CallPlan fresh;
+        const HRESULT freshResult = PlanFor(*call.iid, call.member, call.flags, call.putValue, fresh);
+        const CallPlan* cached = nullptr;
+        const HRESULT cachedResult =
+            FindCallPlan(VtableOf(*call.iid), call.member, call.flags, call.putValue, &cached);
+        ASSERT_EQ(freshResult, cachedResult);
+        if (FAILED(cachedResult)) continue;
+        ExpectSamePlan(fresh, *cached);
+        const CallPlan* again = nullptr;
+        ASSERT_EQ(S_OK, FindCallPlan(VtableOf(*call.iid), call.member, call.flags, call.putValue, &again));
+        EXPECT_EQ(cached, again) << "planned once";
+    }
+}
+
+TEST(CallPlanTest, CachedPlansAreWhatAFreshSelectionPlans) {
+    VARIANT object;
+    object.vt = VT_DISPATCH;
+    object.pdispVal = nullptr;
+    VARIANT null;
+    null.vt = VT_NULL;
+    VARIANT number = Long(5);
+    VARIANT objectVariable;  // a script variable holding an object
+    objectVariable.vt = VT_VARIANT | VT_BYREF;
+    objectVariable.pvarVal = &object;
+    const IID* service = &IID__clsVxTimeTimerMainA;
+    const IID* timer = &IID__clsVxTimeTimerItemA;
+    const IID* timers = &IID__clsVxTimeTimerItemsA;
+    // BuddyObject (0x68030000) has a getter and a reference setter; a timer's
+    // Status (0x68030009) a getter and a setter; Add (0x60030006) is a method.
+    const std::vector<Selection> calls = {
+        {"get of a getter and reference setter", service, 0x68030000, DISPATCH_PROPERTYGET, nullptr},
+        {"reference put of an object", service, 0x68030000, DISPATCH_PROPERTYPUTREF, &object},
+        {"plain put of an object takes the reference setter", service, 0x68030000, DISPATCH_PROPERTYPUT, &object},
+        {"plain put of a variable holding an object", service, 0x68030000, DISPATCH_PROPERTYPUT, &objectVariable},
+        {"plain put of null takes the reference setter", service, 0x68030000, DISPATCH_PROPERTYPUT, &null},
+        {"plain put of a number finds no setter", service, 0x68030000, DISPATCH_PROPERTYPUT, &number},
+        {"either put of a number", service, 0x68030000, DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, &number},
+        {"either put of an object", service, 0x68030000, DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, &object},
+        {"method or get of a property", service, 0x68030000, DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr},
+        {"method call of a property", service, 0x68030000, DISPATCH_METHOD, nullptr},
+        {"no kind of access", service, 0x68030000, 0, nullptr},
+        {"get of a getter and setter", timer, 0x68030009, DISPATCH_PROPERTYGET, nullptr},
+        {"put of a number", timer, 0x68030009, DISPATCH_PROPERTYPUT, &number},
+        {"put of an object on a plain setter", timer, 0x68030009, DISPATCH_PROPERTYPUT, &object},
+        {"reference put on a plain setter", timer, 0x68030009, DISPATCH_PROPERTYPUTREF, &number},
+        {"method", timers, 0x60030006, DISPATCH_METHOD, nullptr},
+        {"method or get of a method", timers, 0x60030006, DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr},
+        {"get of a method", timers, 0x60030006, DISPATCH_PROPERTYGET, nullptr},
+        {"an unknown member", timers, 0x12345, DISPATCH_METHOD, nullptr},
+        {"the value member, which is absent", timers, DISPID_VALUE, DISPATCH_PROPERTYGET, nullptr},
+    };
+    // Twice forwards and once backwards: every call meets plans made by
+    // others on the same member.
+    ExpectCacheMatchesFreshSelection(calls);
+    ExpectCacheMatchesFreshSelection(calls);
+    ExpectCacheMatchesFreshSelection(std::vector<Selection>(calls.rbegin(), calls.rend()));
+}
+
+TEST(CallPlanTest, DiscardedPlansAreMadeAgain) {
+    ITypeInfo* timer = VtableOf(IID__clsVxTimeTimerItemA);
+    const CallPlan* before = nullptr;
+    ASSERT_EQ(S_OK, FindCallPlan(timer, 0x68030009, DISPATCH_PROPERTYGET, nullptr, &before));
+    DiscardCallPlans();
+    const CallPlan* after = nullptr;
+    ASSERT_EQ(S_OK, FindCallPlan(timer, 0x68030009, DISPATCH_PROPERTYGET, nullptr, &after));
+    CallPlan fresh;
+    ASSERT_EQ(S_OK, PlanFor(IID__clsVxTimeTimerItemA, 0x68030009, DISPATCH_PROPERTYGET, nullptr, fresh));
+    ExpectSamePlan(fresh, *after);
 }
 
 class RecordObjectTest : public ComponentTest {};

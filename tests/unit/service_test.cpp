@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "apartment/additional_argu.h"
+#include "com/plan_cache.h"
 #include "com/record_object.h"
 #include "failing_allocator.h"
 #include "service/scheduler.h"
@@ -180,7 +181,9 @@ TEST_F(ServiceTest, EventsReachSinksWhenMemoryRunsOut) {
 }
 
 // Late-bound calls that run out of memory in the dispatcher fail with
-// E_OUTOFMEMORY; nothing escapes through the COM boundary.
+// E_OUTOFMEMORY; nothing escapes through the COM boundary. The dispatcher
+// needs memory only to plan an interface's calls: once they are planned, a
+// call needs none of its own.
 TEST_F(ServiceTest, DispatchWithoutMemoryFailsCleanly) {
     ComPtr<TimerService> service = NewService();
     ComPtr<IDispatch> dispatch;
@@ -191,6 +194,7 @@ TEST_F(ServiceTest, DispatchWithoutMemoryFailsCleanly) {
     VariantInit(&result);
     ASSERT_EQ(S_OK, dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr));
     VariantClear(&result);
+    DiscardCallPlans();  // the next call plans again
     HRESULT hr = S_OK;
     {
         FailingAllocations failing;
@@ -198,6 +202,17 @@ TEST_F(ServiceTest, DispatchWithoutMemoryFailsCleanly) {
     }
     EXPECT_EQ(E_OUTOFMEMORY, hr);
     EXPECT_EQ(VT_EMPTY, result.vt);
+
+    ASSERT_EQ(S_OK, dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr));
+    VariantClear(&result);
+    {
+        FailingAllocations failing;
+        hr = dispatch->Invoke(groups, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    }
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_EQ(VT_DISPATCH, result.vt);
+    EXPECT_NE(nullptr, result.pdispVal);
+    VariantClear(&result);
 }
 
 // A compiled buddy (no IDispatchEx) that counts the calls its methods run.
