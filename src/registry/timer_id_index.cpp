@@ -22,7 +22,7 @@ void TimerIdIndex::Grow() {
     mask_ = size - 1;
     unsigned bits = 0;
     while ((size_t(1) << bits) < size) ++bits;
-    shift_ = 32 - bits;
+    shift_ = 32 - (bits - 3);  // the run's place among size / 8 runs
     for (const Entry& entry : old)
         if (entry.slot != kFree) Place(entry);
 }
